@@ -1,0 +1,73 @@
+// A small LAS writer built on the library's records. It makes the sample
+// file, the tests' inputs and the benchmarks' workloads, including files that
+// real writers get wrong (counts that disagree with the records, a trailing
+// partial record).
+#ifndef LAS_WRITER_H
+#define LAS_WRITER_H
+
+#include "Kelvory_LiDAR.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// One point with every field any of the four formats holds.
+struct LasPoint {
+    int32_t X = 0, Y = 0, Z = 0;
+    uint16_t Intensity = 0;
+    uint8_t bitfield = 0x09;  // return 1 of 1
+    uint8_t Classification = 0;
+    int8_t ScanAngleRank = 0;
+    uint8_t UserData = 0;
+    uint16_t PointSourceID = 0;
+    double GPSTime = 0.0;
+    uint16_t Red = 0, Green = 0, Blue = 0;
+};
+
+struct LasSpec {
+    uint8_t VersionMinor = 2;       // 0, 1 or 2
+    uint8_t PointDataFormatID = 1;  // 0..3
+    uint16_t PointDataRecordLength = 0;  // 0: the format's own length
+    double scale[3] = {0.01, 0.01, 0.01};
+    double offset[3] = {0.0, 0.0, 0.0};
+    std::vector<uint8_t> vlr_bytes;  // written between header and records
+    uint32_t vlr_count = 0;          // NumberOfVariableLengthRecords
+    bool claim_count = false;        // use `claimed` instead of the true count
+    uint32_t claimed = 0;
+    std::vector<uint8_t> trailing;   // bytes after the last record
+};
+
+// Record size of a point data format (20, 28, 26, 34).
+size_t las_format_length(uint8_t format);
+
+// Writes one point as a record of `format` into `out`.
+void encode_point(const LasPoint &p, uint8_t format, unsigned char *out);
+
+// Reads one record of `format`.
+LasPoint decode_point(const unsigned char *rec, uint8_t format);
+
+// The header block a file of these points gets: true counts and extents
+// unless the spec overrides them.
+LAS12Header make_header(const LasSpec &spec, const std::vector<LasPoint> &points);
+
+// The whole file image.
+std::vector<uint8_t> las_image(const LasSpec &spec, const std::vector<LasPoint> &points);
+
+bool write_las(const std::string &path, const LasSpec &spec, const std::vector<LasPoint> &points);
+
+// Streams `count` generated points to `path` in constant memory; the header
+// claims `count` points and its extents cover the generated ones.
+bool write_las_stream(const std::string &path, const LasSpec &spec, uint64_t count,
+                      const std::function<LasPoint(uint64_t)> &point_at);
+
+// A reproducible survey-like point: classes 1-6 (mostly 2), up to 4 returns,
+// GPS time ascending.
+LasPoint synthetic_point(uint64_t i, uint64_t seed);
+
+
+
+// One variable-length record: the 54-byte record header and its data.
+std::vector<uint8_t> make_vlr(const char *user_id, uint16_t record_id, const char *description,
+                              const std::vector<uint8_t> &data);
+#endif

@@ -1,0 +1,151 @@
+#include "run_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string drain(int fd)
+{
+    std::string s;
+    char buf[65536];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0)
+        s.append(buf, (size_t)n);
+    return s;
+}
+
+// Forks; the child's stdout and stderr go to temporary files so that large
+// outputs cannot dead-lock on a pipe.
+RunResult capture(const std::function<void()> &child)
+{
+    char out_name[] = "/tmp/quorvane_out_XXXXXX";
+    char err_name[] = "/tmp/quorvane_err_XXXXXX";
+    int out_fd = mkstemp(out_name), err_fd = mkstemp(err_name);
+    fflush(stdout);
+    fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out_fd, 1);
+        dup2(err_fd, 2);
+        child();
+        fflush(stdout);
+        _exit(0);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    RunResult r;
+    lseek(out_fd, 0, SEEK_SET);
+    lseek(err_fd, 0, SEEK_SET);
+    r.out = drain(out_fd);
+    r.err = drain(err_fd);
+    close(out_fd);
+    close(err_fd);
+    unlink(out_name);
+    unlink(err_name);
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 1000 + WTERMSIG(wstatus);
+    return r;
+}
+
+int remove_entry(const char *path, const struct stat *, int, struct FTW *)
+{
+    return remove(path);
+}
+
+}  // namespace
+
+RunResult run_program(const std::string &program, const std::vector<std::string> &args)
+{
+    return capture([&] {
+        std::vector<char *> argv;
+        argv.push_back(const_cast<char *>(program.c_str()));
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    });
+}
+
+RunResult run_quorvane(const std::vector<std::string> &args)
+{
+    return run_program(QUORVANE_EXE, args);
+}
+
+RunResult run_in_child(const std::function<void()> &fn)
+{
+    return capture(fn);
+}
+
+TempDir::TempDir()
+{
+    char name[] = "/tmp/quorvane_test_XXXXXX";
+    path = mkdtemp(name);
+}
+
+TempDir::~TempDir()
+{
+    nftw(path.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+std::vector<unsigned char> read_file(const std::string &path)
+{
+    std::vector<unsigned char> bytes;
+    FILE *fp = fopen(path.c_str(), "rb");
+    if (!fp)
+        return bytes;
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, fp)) > 0)
+        bytes.insert(bytes.end(), buf, buf + n);
+    fclose(fp);
+    return bytes;
+}
+
+bool write_file(const std::string &path, const std::vector<unsigned char> &bytes)
+{
+    FILE *fp = fopen(path.c_str(), "wb");
+    if (!fp)
+        return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
+    return fclose(fp) == 0 && ok;
+}
+
+bool file_exists(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+const char *const kBanner =
+    "\nKelvory LiDAR Utilities"
+    "\n\nDeveloped and maintained by the Quorvane maintainers"
+    "\nKelvory LiDAR Utilities project"
+    "\nContact: through the project's issue tracker"
+    "\n\n** No warranty regarding script behavior is given or implied **"
+    "\n** Acknowledging the author's efforts ensures script updates and availability **\n";
+
+const char *const kUsage = "Usage:\nQuorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>\n\n";
+
+std::string summary_text(const std::string &in, const std::string &out, const std::string &name,
+                         const std::string &min, const std::string &max)
+{
+    return "\n\nInput File     :   " + in + "\nOutput File    :   " + out + "\n\nAttribute = " + name +
+           "\nMin: " + min + "    Max: " + max + "\n\n";
+}
+
+std::string shared_las_dir()
+{
+    std::string dir = SHARED_LAS_DIR;
+    if (!file_exists(dir + "/MANIFEST.md"))
+        return "";
+    return dir;
+}

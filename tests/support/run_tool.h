@@ -1,0 +1,49 @@
+// Helpers for running programs and library routines as a user would and
+// capturing exactly what they print.
+#ifndef RUN_TOOL_H
+#define RUN_TOOL_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct RunResult {
+    std::string out;  // standard output, byte for byte
+    std::string err;  // standard error (the tool never writes to it)
+    int status = -1;  // exit status as a shell sees it (255 for -1)
+};
+
+// Runs the Quorvane executable with these arguments.
+RunResult run_quorvane(const std::vector<std::string> &args);
+
+// Runs `program` with `args` (argv[0] is `program`).
+RunResult run_program(const std::string &program, const std::vector<std::string> &args);
+
+// Runs `fn` in a child process with its standard output captured; the status
+// is what the child exits with (0 when `fn` returns).
+RunResult run_in_child(const std::function<void()> &fn);
+
+// A fresh directory under the system's temporary folder, removed with its
+// contents when the object goes.
+struct TempDir {
+    std::string path;
+    TempDir();
+    ~TempDir();
+    std::string file(const std::string &name) const { return path + "/" + name; }
+};
+
+std::vector<unsigned char> read_file(const std::string &path);
+bool write_file(const std::string &path, const std::vector<unsigned char> &bytes);
+bool file_exists(const std::string &path);
+
+// The banner, the usage line and the request summary exactly as printed.
+extern const char *const kBanner;
+extern const char *const kUsage;
+std::string summary_text(const std::string &in, const std::string &out, const std::string &name,
+                         const std::string &min, const std::string &max);
+
+// The directory of real LAS files written by other software, or "" (after
+// telling why) when it is absent.
+std::string shared_las_dir();
+
+#endif

@@ -1,0 +1,13 @@
+// Quorvane: keeps the points of a LAS file whose chosen attribute lies in a
+// closed range. Usage: Quorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>
+#include "Quorvane.h"
+
+#include <cstdlib>
+
+int main(int argc, char **argv)
+{
+    Request rq;
+    if (validate_request(argc, argv, &rq) < 0 || filter_pass(&rq) < 0)
+        exit(-1);
+    return 0;
+}

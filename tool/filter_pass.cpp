@@ -1,0 +1,332 @@
+// The filter pass: stream the input's point records, keep those whose
+// attribute lies in [AttrMin, AttrMax], and finalise the output file.
+#include "Quorvane.h"
+
+#include "Kelvory_LiDAR.h"
+#include "kelvory_cores.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+// Records are streamed in batches of whole records of about this size.
+constexpr size_t kBatchBytes = 1 << 20;
+
+template <typename T>
+T load(const unsigned char *p)
+{
+    T v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The value of attribute `AttrID` of one record, as compared with the bounds.
+template <int AttrID>
+double extract(const unsigned char *rec)
+{
+    if constexpr (AttrID == 1) return load<int32_t>(rec + 0);
+    if constexpr (AttrID == 2) return load<int32_t>(rec + 4);
+    if constexpr (AttrID == 3) return load<int32_t>(rec + 8);
+    if constexpr (AttrID == 4) return load<uint16_t>(rec + 12);
+    if constexpr (AttrID == 5) return rec[14] & 7;
+    if constexpr (AttrID == 6) return (rec[14] >> 3) & 7;
+    if constexpr (AttrID == 7) return (rec[14] >> 6) & 1;
+    if constexpr (AttrID == 8) return (rec[14] >> 7) & 1;
+    if constexpr (AttrID == 9) return rec[15];
+    if constexpr (AttrID == 10) return (int8_t)rec[16];
+    if constexpr (AttrID == 11) return rec[17];
+    if constexpr (AttrID == 12) return load<uint16_t>(rec + 18);
+    if constexpr (AttrID == 13) return load<double>(rec + 20);
+}
+
+// Streams and buffers owned by one run.
+struct Pass {
+    const Request *rq;
+    FILE *fin = nullptr;
+    FILE *fout = nullptr;
+    unsigned char *inbuf = nullptr;
+    unsigned char *outbuf = nullptr;
+    uint32_t rec_cnt = 0;
+};
+
+enum class ScanResult { ok, read_error, write_error };
+
+// One loop per (record layout, attribute): one read per batch of whole
+// records, one extraction and one comparison per record, and one write per
+// batch of kept records. NaN fails both comparisons and is never kept.
+template <size_t RecLen, int AttrID>
+ScanResult scan(Pass &ps, double AttrMin, double AttrMax)
+{
+    const size_t batch = (kBatchBytes / RecLen) * RecLen;
+    size_t got;
+    do {
+        got = fread(ps.inbuf, 1, batch, ps.fin);
+        const size_t whole = got / RecLen;  // a trailing partial record is not a record
+        size_t kept = 0;
+        for (size_t i = 0; i < whole; i++) {
+            const unsigned char *rec = ps.inbuf + i * RecLen;
+            double v = extract<AttrID>(rec);
+            if (AttrMin <= v && v <= AttrMax)
+                memcpy(ps.outbuf + RecLen * kept++, rec, RecLen);
+        }
+        if (kept && fwrite(ps.outbuf, RecLen, kept, ps.fout) != kept)
+            return ScanResult::write_error;
+        ps.rec_cnt += (uint32_t)kept;
+    } while (got == batch);
+    return ferror(ps.fin) ? ScanResult::read_error : ScanResult::ok;
+}
+
+template <size_t RecLen, bool HasGPSTime>
+ScanResult scan_layout(Pass &ps, double lo, double hi)
+{
+    switch (ps.rq->AttrID) {
+    case 1: return scan<RecLen, 1>(ps, lo, hi);
+    case 2: return scan<RecLen, 2>(ps, lo, hi);
+    case 3: return scan<RecLen, 3>(ps, lo, hi);
+    case 4: return scan<RecLen, 4>(ps, lo, hi);
+    case 5: return scan<RecLen, 5>(ps, lo, hi);
+    case 6: return scan<RecLen, 6>(ps, lo, hi);
+    case 7: return scan<RecLen, 7>(ps, lo, hi);
+    case 8: return scan<RecLen, 8>(ps, lo, hi);
+    case 9: return scan<RecLen, 9>(ps, lo, hi);
+    case 10: return scan<RecLen, 10>(ps, lo, hi);
+    case 11: return scan<RecLen, 11>(ps, lo, hi);
+    case 12: return scan<RecLen, 12>(ps, lo, hi);
+    default:
+        if constexpr (HasGPSTime)
+            return scan<RecLen, 13>(ps, lo, hi);
+        return ScanResult::ok;  // refused before the scan
+    }
+}
+
+// Chooses the loop for the input's layout and the requested attribute, once.
+ScanResult scan_records(Pass &ps, LASType kind, double lo, double hi)
+{
+    switch (las_record_length(kind)) {
+    case sizeof(LAS12fm0): return scan_layout<sizeof(LAS12fm0), false>(ps, lo, hi);
+    case sizeof(LAS12fm1): return scan_layout<sizeof(LAS12fm1), true>(ps, lo, hi);
+    case sizeof(LAS12fm2): return scan_layout<sizeof(LAS12fm2), false>(ps, lo, hi);
+    case sizeof(LAS12fm3): return scan_layout<sizeof(LAS12fm3), true>(ps, lo, hi);
+    default: return ScanResult::ok;  // kind 0: no layout, no records
+    }
+}
+
+// Coordinate bounds are given in real-world units; records store integers.
+void convert_bounds(const LAS12Header &h, int16_t AttrID, double &lo, double &hi)
+{
+    double scale = 1.0, offset = 0.0;
+    switch (AttrID) {
+    case 1: scale = h.XScaleFactor; offset = h.XOffset; break;
+    case 2: scale = h.YScaleFactor; offset = h.YOffset; break;
+    case 3: scale = h.ZScaleFactor; offset = h.ZOffset; break;
+    default: return;
+    }
+    lo = (lo - offset) / scale;
+    hi = (hi - offset) / scale;
+}
+
+// Same file by identity, however the two names are spelled.
+bool same_file(const char *a, const char *b)
+{
+    struct stat sa, sb;
+    if (stat(a, &sa) != 0 || stat(b, &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void close_all(Pass &ps)
+{
+    if (ps.fin) fclose(ps.fin);
+    if (ps.fout) fclose(ps.fout);
+    ps.fin = ps.fout = nullptr;
+    free(ps.inbuf);
+    free(ps.outbuf);
+    ps.inbuf = ps.outbuf = nullptr;
+}
+
+// An incomplete output is never left behind as if it were a result.
+int16_t discard_output(Pass &ps)
+{
+    close_all(ps);
+    remove(ps.rq->filenameout);
+    return -1;
+}
+
+int16_t read_error(Pass &ps)
+{
+    printf("\nError reading input LAS file %s\n\n", ps.rq->filenamein);
+    return discard_output(ps);
+}
+
+int16_t write_error(Pass &ps)
+{
+    printf("\nCannot write output LAS file %s\n\n", ps.rq->filenameout);
+    return discard_output(ps);
+}
+
+// Reads the input's header block; refuses inputs whose header is cut short or
+// whose point data would start inside it.
+int16_t read_input_header(Pass &ps, LAS12Header &ph12)
+{
+    const char *in = ps.rq->filenamein;
+    if (fread(&ph12, 1, sizeof ph12, ps.fin) != sizeof ph12) {
+        if (ferror(ps.fin))
+            printf("\nError reading input LAS file %s\n\n", in);
+        else
+            printf("\nFile %s is too short to hold a LAS header block\n\n", in);
+        return -1;
+    }
+    if (ph12.OffsetToData < sizeof ph12) {
+        printf("\nOffsetToData of %s (%u) lies inside its 227-byte header block\n\n", in,
+               (unsigned)ph12.OffsetToData);
+        return -1;
+    }
+    return 0;
+}
+
+// Copies the bytes between the header block and the point data (the
+// variable-length records, the coordinate system among them). An input that
+// ends early leaves the rest as zero bytes, as the final seek extends the file.
+bool copy_header_gap(Pass &ps, uint32_t OffsetToData)
+{
+    size_t left = OffsetToData - sizeof(LAS12Header);
+    while (left > 0) {
+        size_t want = left < kBatchBytes ? left : kBatchBytes;
+        size_t got = fread(ps.inbuf, 1, want, ps.fin);
+        if (got && fwrite(ps.inbuf, 1, got, ps.fout) != got)
+            return false;
+        if (got < want)
+            break;
+        left -= got;
+    }
+    return true;
+}
+
+void print_record_summary(uint32_t claimed, uint32_t rec_cnt)
+{
+    printf("Input Records  : %9d\n", (int32_t)claimed);
+    printf("Output Records : %9d\n", (int32_t)rec_cnt);
+    if (claimed == 0)
+        printf("%% Retained     : %12s\n\n", "n/a");  // no claimed count to divide by
+    else
+        printf("%% Retained     : %12.2f\n\n", (double)rec_cnt * 100.0 / (double)claimed);
+}
+
+int16_t open_streams(Pass &ps)
+{
+    const Request *rq = ps.rq;
+    ps.fin = fopen(rq->filenamein, "rb");
+    if (!ps.fin) {
+        printf("\nCannot open input LAS file %s for reading\n\n", rq->filenamein);
+        usage();
+        return -1;
+    }
+    ps.inbuf = (unsigned char *)malloc(kBatchBytes);
+    ps.outbuf = (unsigned char *)malloc(kBatchBytes);
+    if (!ps.inbuf || !ps.outbuf) {
+        printf("\nCannot allocate memory for records of %s\n\n", rq->filenamein);
+        return -1;
+    }
+    return 0;
+}
+
+// Writes the header image, converts the bounds, refuses GPS time on layouts
+// without it, copies the bytes up to the point data and scans the records.
+int16_t copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
+{
+    const Request *rq = ps.rq;
+    if (fwrite(&ph12, 1, sizeof ph12, ps.fout) != sizeof ph12)
+        return write_error(ps);
+    double lo = rq->AttrMin, hi = rq->AttrMax;
+    convert_bounds(ph12, rq->AttrID, lo, hi);
+    if (rq->AttrID == 13 && kind != 0 && !las_has_gps_time(kind)) {
+        printf("\nInput file (%s) does not carry GPS Time Information (Attribute 13)\n\n",
+               rq->filenamein);
+        if (fclose(ps.fout) != 0) {
+            ps.fout = nullptr;
+            return write_error(ps);
+        }
+        ps.fout = nullptr;
+        return -1;  // the output stays, holding the header block
+    }
+    if (!copy_header_gap(ps, ph12.OffsetToData))
+        return ferror(ps.fin) ? read_error(ps) : write_error(ps);
+    if (ferror(ps.fin))
+        return read_error(ps);
+    if (fseek(ps.fin, (long)ph12.OffsetToData, SEEK_SET) != 0)
+        return read_error(ps);
+    if (fseek(ps.fout, (long)ph12.OffsetToData, SEEK_SET) != 0)
+        return write_error(ps);
+    switch (scan_records(ps, kind, lo, hi)) {
+    case ScanResult::read_error: return read_error(ps);
+    case ScanResult::write_error: return write_error(ps);
+    case ScanResult::ok: break;
+    }
+    return 0;
+}
+
+// Stores the kept count in the output header and closes both files.
+int16_t finalise_output(Pass &ps, LAS12Header &ph12)
+{
+    ph12.NumberOfPointReturns = ps.rec_cnt;
+    if (fseek(ps.fout, 0, SEEK_SET) != 0 || fwrite(&ph12, 1, sizeof ph12, ps.fout) != sizeof ph12)
+        return write_error(ps);
+    int closed = fclose(ps.fout);
+    ps.fout = nullptr;
+    if (closed != 0)
+        return write_error(ps);
+    close_all(ps);
+    return 0;
+}
+
+int16_t run_pass(Pass &ps)
+{
+    const Request *rq = ps.rq;
+    LASType kind = check_las(rq->filenamein);
+    if (kind < 0)
+        return -1;
+    if (same_file(rq->filenamein, rq->filenameout)) {
+        error_msg(3, rq->filenamein);
+        usage();
+        return -1;
+    }
+    LAS12Header ph12;
+    if (open_streams(ps) < 0 || read_input_header(ps, ph12) < 0)
+        return -1;
+    ps.fout = fopen(rq->filenameout, "w+b");
+    if (!ps.fout) {
+        printf("\nCannot open output LAS file %s for writing\n\n", rq->filenameout);
+        usage();
+        return -1;
+    }
+    if (copy_and_scan(ps, kind, ph12) < 0)
+        return -1;
+    print_record_summary(ph12.NumberOfPointReturns, ps.rec_cnt);
+    if (ps.rec_cnt == 0) {
+        puts("\nNo points retained");
+        close_all(ps);
+        remove(rq->filenameout);
+        return -1;
+    }
+    if (finalise_output(ps, ph12) < 0)
+        return -1;
+    printf("... Updating Header ...%55s\r", "");
+    if (update_header_status(rq->filenameout) < 0)
+        return -1;
+    printf("\nCompleted in %.3f seconds\n", (double)(clock() - rq->cstart) / CLOCKS_PER_SEC);
+    return 0;
+}
+
+}  // namespace
+
+int16_t filter_pass(const Request *rq)
+{
+    Pass ps;
+    ps.rq = rq;
+    int16_t status = run_pass(ps);
+    close_all(ps);
+    return status;
+}
