@@ -147,11 +147,20 @@ void close_all(Pass &ps)
     ps.inbuf = ps.outbuf = nullptr;
 }
 
+// Removes an output that holds no result. Only a regular file (or a link
+// the user named) is removed: a device or pipe named as output stays.
+void remove_output(const char *filenameout)
+{
+    struct stat st;
+    if (lstat(filenameout, &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        remove(filenameout);
+}
+
 // An incomplete output is never left behind as if it were a result.
 int16_t discard_output(Pass &ps)
 {
     close_all(ps);
-    remove(ps.rq->filenameout);
+    remove_output(ps.rq->filenameout);
     return -1;
 }
 
@@ -307,8 +316,7 @@ int16_t run_pass(Pass &ps)
     print_record_summary(ph12.NumberOfPointReturns, ps.rec_cnt);
     if (ps.rec_cnt == 0) {
         puts("\nNo points retained");
-        close_all(ps);
-        remove(rq->filenameout);
+        discard_output(ps);
         return -1;
     }
     if (finalise_output(ps, ph12) < 0)

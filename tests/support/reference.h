@@ -1,0 +1,34 @@
+// An independent reading of what a filter run must produce: the kept records
+// and the output file's bytes, computed from the input's bytes alone.
+#ifndef REFERENCE_H
+#define REFERENCE_H
+
+#include "las_writer.h"
+
+#include <string>
+#include <vector>
+
+struct Expected {
+    std::vector<unsigned char> file;  // empty when nothing is kept
+    uint32_t claimed = 0;             // the input header's point count
+    uint32_t kept = 0;
+};
+
+// The value of attribute `attr` (1..13) of a point as the filter compares it.
+double attribute_value(const LasPoint &p, int attr);
+
+// What filtering `input` on `attr` within [min, max] (command-line units)
+// must write.
+Expected expected_filter(const std::vector<unsigned char> &input, int attr, double min, double max);
+
+// The three lines of the record summary.
+std::string record_summary_text(uint32_t claimed, uint32_t kept);
+
+// The text a completed run prints after the request summary, up to and
+// including "\nCompleted in " (the elapsed time follows).
+std::string completed_run_text(const std::string &out, uint32_t claimed, uint32_t kept);
+
+// The summary name of an attribute.
+std::string attribute_name(int attr);
+
+#endif
