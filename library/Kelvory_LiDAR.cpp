@@ -144,9 +144,12 @@ struct PointSummary {
     int32_t maxZ = INT32_MIN, minZ = INT32_MAX;
     uint32_t return_count = 0;
     uint32_t ReturnNumberCount[5] = {0, 0, 0, 0, 0};
+    uint32_t by_return_bits[8] = {0, 0, 0, 0, 0, 0, 0, 0};  // indexed by bits 0-2
 };
 
-constexpr size_t kScanBatchBytes = 1 << 20;
+// Records are read in batches of this many (a whole number of 4096-byte
+// blocks for every layout, so each batch is one direct read).
+constexpr size_t kScanBatchRecords = 32768;
 
 int32_t load_i32(const unsigned char *p)
 {
@@ -158,16 +161,21 @@ int32_t load_i32(const unsigned char *p)
 void summarize_record(PointSummary &s, const unsigned char *rec)
 {
     int32_t X = load_i32(rec), Y = load_i32(rec + 4), Z = load_i32(rec + 8);
-    if (X > s.maxX) s.maxX = X;
-    if (X < s.minX) s.minX = X;
-    if (Y > s.maxY) s.maxY = Y;
-    if (Y < s.minY) s.minY = Y;
-    if (Z > s.maxZ) s.maxZ = Z;
-    if (Z < s.minZ) s.minZ = Z;
-    unsigned r = rec[14] & 7u;
-    if (r >= 1 && r <= 5)
-        s.ReturnNumberCount[r - 1]++;
+    s.maxX = X > s.maxX ? X : s.maxX;
+    s.minX = X < s.minX ? X : s.minX;
+    s.maxY = Y > s.maxY ? Y : s.maxY;
+    s.minY = Y < s.minY ? Y : s.minY;
+    s.maxZ = Z > s.maxZ ? Z : s.maxZ;
+    s.minZ = Z < s.minZ ? Z : s.minZ;
+    s.by_return_bits[rec[14] & 7u]++;
     s.return_count++;
+}
+
+// Returns numbered 1 to 5 are counted by number; 0, 6 and 7 only in the total.
+void count_by_return(PointSummary &s)
+{
+    for (int r = 1; r <= 5; r++)
+        s.ReturnNumberCount[r - 1] = s.by_return_bits[r];
 }
 
 // Reads whole records from the current position to the end of the file,
@@ -190,7 +198,7 @@ bool summarize_records(FILE *fp, unsigned char *buf, size_t batch, size_t reclen
 int16_t scan_point_records(const char *filename, FILE *fp, const LAS12Header *ph,
                            size_t reclen, PointSummary &s)
 {
-    size_t batch = (kScanBatchBytes / reclen) * reclen;
+    size_t batch = kScanBatchRecords * reclen;
     unsigned char *buf = (unsigned char *)malloc(batch);
     if (!buf) {
         printf("\nCannot allocate memory for storing a record of information from %s\n",
@@ -240,6 +248,7 @@ int16_t update_open_file(const char *filename, FILE *fp, LASType kind, LAS12Head
     size_t reclen = las_record_length(kind);
     if (reclen != 0 && scan_point_records(filename, fp, ph, reclen, s) < 0)
         return -1;
+    count_by_return(s);
     if (s.return_count == 0)
         apply_empty_start_values(s);
     store_summary(*ph, s);
