@@ -37,32 +37,12 @@ Ints identity(size_t n)
     return ind;
 }
 
-// Each of the four ways to sort a whole array, starting from indices 0..n-1.
-Sorted<int32_t> by_l_quicksort(Ints keys)
+// Sorts a copy of `keys` with a whole-array entry, indices starting 0..n-1.
+template <typename Key>
+Sorted<Key> sorted_by(void (*sort)(Key *, int32_t, int32_t *), std::vector<Key> keys)
 {
     Ints ind = identity(keys.size());
-    l_quicksort(keys.data(), (int32_t)keys.size(), ind.data());
-    return {keys, ind};
-}
-
-Sorted<int32_t> by_l_parallel_quicksort(Ints keys)
-{
-    Ints ind = identity(keys.size());
-    l_parallel_quicksort(keys.data(), (int32_t)keys.size(), ind.data());
-    return {keys, ind};
-}
-
-Sorted<double> by_d_quicksort(Doubles keys)
-{
-    Ints ind = identity(keys.size());
-    d_quicksort(keys.data(), (int32_t)keys.size(), ind.data());
-    return {keys, ind};
-}
-
-Sorted<double> by_d_parallel_quicksort(Doubles keys)
-{
-    Ints ind = identity(keys.size());
-    d_parallel_quicksort(keys.data(), (int32_t)keys.size(), ind.data());
+    sort(keys.data(), (int32_t)keys.size(), ind.data());
     return {keys, ind};
 }
 
@@ -181,14 +161,6 @@ TEST(Quicksort, empty_count_reads_no_element)
     d_parallel_qs(nullptr, 5, 4, nullptr, -1);
 }
 
-TEST(Quicksort, single_element_and_its_index_stay)
-{
-    Ints key = {42}, ind = {9};
-    l_quicksort(key.data(), 1, ind.data());
-    EXPECT_EQ(key, Ints{42});
-    EXPECT_EQ(ind, Ints{9});
-}
-
 struct IntCase {
     Ints keys;
     Ints sorted;
@@ -198,6 +170,7 @@ struct IntCase {
 TEST(Quicksort, small_inputs_end_in_the_defined_arrangement)
 {
     const IntCase cases[] = {
+        {{42}, {42}, {0}},
         {{3, 1, 2}, {1, 2, 3}, {1, 2, 0}},
         {{9, 9}, {9, 9}, {1, 0}},
         {{5, 5, 5}, {5, 5, 5}, {2, 1, 0}},
@@ -208,27 +181,27 @@ TEST(Quicksort, small_inputs_end_in_the_defined_arrangement)
         {{INT32_MAX, INT32_MIN, 0}, {INT32_MIN, 0, INT32_MAX}, {1, 2, 0}},
     };
     for (const IntCase &c : cases) {
-        Sorted<int32_t> plain = by_l_quicksort(c.keys);
+        Sorted<int32_t> plain = sorted_by(l_quicksort, c.keys);
         EXPECT_EQ(plain.keys, c.sorted);
         EXPECT_EQ(plain.ind, c.ind);
-        expect_identical(plain, by_l_parallel_quicksort(c.keys), "depth-counting");
+        expect_identical(plain, sorted_by(l_parallel_quicksort, c.keys), "depth-counting");
 
         Doubles d(c.keys.begin(), c.keys.end());
-        Sorted<double> dplain = by_d_quicksort(d);
+        Sorted<double> dplain = sorted_by(d_quicksort, d);
         EXPECT_EQ(dplain.keys, Doubles(c.sorted.begin(), c.sorted.end()));
         EXPECT_EQ(dplain.ind, c.ind);
-        expect_identical(dplain, by_d_parallel_quicksort(d), "double depth-counting");
+        expect_identical(dplain, sorted_by(d_parallel_quicksort, d), "double depth-counting");
     }
 }
 
 TEST(Quicksort, nan_stops_both_scans_like_an_equal_key)
 {
-    Sorted<double> out = by_d_quicksort({0.5, kNaN, -1.0});
+    Sorted<double> out = sorted_by(d_quicksort, {0.5, kNaN, -1.0});
     EXPECT_EQ(out.keys[0], -1.0);
     EXPECT_TRUE(std::isnan(out.keys[1]));
     EXPECT_EQ(out.keys[2], 0.5);
     EXPECT_EQ(out.ind, (Ints{2, 1, 0}));
-    expect_identical(out, by_d_parallel_quicksort({0.5, kNaN, -1.0}), "depth-counting");
+    expect_identical(out, sorted_by(d_parallel_quicksort, {0.5, kNaN, -1.0}), "depth-counting");
 }
 
 TEST(Quicksort, carries_whatever_the_index_array_holds)
@@ -265,10 +238,10 @@ TEST(Quicksort, random_integers_match_plain_recursion_in_every_family)
         int32_t spread = round % 3 == 0 ? 3 : 1000000;
         Ints input = make_ints(n, shape, spread, gen);
         Sorted<int32_t> expected = by_reference(input);
-        Sorted<int32_t> plain = by_l_quicksort(input);
+        Sorted<int32_t> plain = sorted_by(l_quicksort, input);
         expect_valid_sort(input, plain, false);
         expect_identical(expected, plain, "l_quicksort");
-        expect_identical(expected, by_l_parallel_quicksort(input), "l_parallel_quicksort");
+        expect_identical(expected, sorted_by(l_parallel_quicksort, input), "l_parallel_quicksort");
     }
 }
 
@@ -280,10 +253,10 @@ TEST(Quicksort, random_doubles_with_nan_match_plain_recursion_in_every_family)
         double nan_share = round % 2 ? 0.0 : 0.1;
         Doubles input = make_doubles(n, round % 3 == 0 ? 4 : 100000, nan_share, gen);
         Sorted<double> expected = by_reference(input);
-        Sorted<double> plain = by_d_quicksort(input);
+        Sorted<double> plain = sorted_by(d_quicksort, input);
         expect_valid_sort(input, plain, nan_share > 0.0);
         expect_identical(expected, plain, "d_quicksort");
-        expect_identical(expected, by_d_parallel_quicksort(input), "d_parallel_quicksort");
+        expect_identical(expected, sorted_by(d_parallel_quicksort, input), "d_parallel_quicksort");
     }
 }
 
@@ -291,7 +264,7 @@ TEST(Quicksort, any_depth_gives_the_same_arrangement)
 {
     std::mt19937 gen(5);
     Ints input = make_ints(5000, kRandom, 50, gen);
-    Sorted<int32_t> expected = by_l_quicksort(input);
+    Sorted<int32_t> expected = sorted_by(l_quicksort, input);
     for (int32_t deep : {INT32_MIN, -1, 0, 1, 2, 15, 40, INT32_MAX}) {
         Sorted<int32_t> out{input, identity(input.size())};
         l_parallel_qs(out.keys.data(), 0, (int32_t)input.size() - 1, out.ind.data(), deep);
@@ -308,14 +281,14 @@ TEST(Quicksort, a_million_keys_sort_the_same_in_both_families)
 {
     std::mt19937 gen(11);
     Ints input = make_ints(1 << 20, kRandom, 1 << 24, gen);
-    Sorted<int32_t> plain = by_l_quicksort(input);
+    Sorted<int32_t> plain = sorted_by(l_quicksort, input);
     expect_valid_sort(input, plain, false);
-    expect_identical(plain, by_l_parallel_quicksort(input), "l_parallel_quicksort");
+    expect_identical(plain, sorted_by(l_parallel_quicksort, input), "l_parallel_quicksort");
 
     Doubles dinput = make_doubles(1 << 20, 1 << 24, 0.0, gen);
-    Sorted<double> dplain = by_d_quicksort(dinput);
+    Sorted<double> dplain = sorted_by(d_quicksort, dinput);
     expect_valid_sort(dinput, dplain, false);
-    expect_identical(dplain, by_d_parallel_quicksort(dinput), "d_parallel_quicksort");
+    expect_identical(dplain, sorted_by(d_parallel_quicksort, dinput), "d_parallel_quicksort");
 }
 
 // ---------------------------------------------------------------------------
@@ -379,8 +352,8 @@ TEST(Quicksort, killer_input_makes_plain_recursion_nest_once_per_element)
     Sorted<int32_t> expected = by_reference(input, &nesting);
     EXPECT_GE(nesting, 1999);
     expect_valid_sort(input, expected, false);
-    expect_identical(expected, by_l_quicksort(input), "l_quicksort");
-    expect_identical(expected, by_l_parallel_quicksort(input), "l_parallel_quicksort");
+    expect_identical(expected, sorted_by(l_quicksort, input), "l_quicksort");
+    expect_identical(expected, sorted_by(l_parallel_quicksort, input), "l_parallel_quicksort");
 }
 
 TEST(Quicksort, plain_sort_nesting_stays_bounded_on_a_killer_input)
