@@ -14,3 +14,5 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=ON -DQUORV
     -DQUORVANE_BENCH=OFF
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+# A short libFuzzer run of every target (skipped, with a message, without clang's runtime).
+./scripts/fuzz.sh 30

@@ -1,0 +1,64 @@
+#!/bin/sh
+# Runs every libFuzzer target for a fixed time each (default 30 seconds):
+#   scripts/fuzz.sh [seconds per target]
+# Corpora grow in fuzz-corpus/ across runs; a crash leaves its input in
+# build-fuzz/artifacts/ and fails the run.
+set -eu
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+runtime=$(clang -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null || true)
+if ! command -v clang++ >/dev/null 2>&1 || [ ! -f "$runtime" ]; then
+    echo "clang's libFuzzer runtime is not available: fuzzing skipped"
+    exit 0
+fi
+cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF \
+    -DQUORVANE_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$(nproc)" >/dev/null
+
+# Seeds: the project's own small files of every version and format, and the
+# shared corpus of real files when it is present.
+seeds=build-fuzz/seeds
+rm -rf "$seeds"
+mkdir -p "$seeds/las" "$seeds/filter" "$seeds/arguments" "$seeds/sorts" build-fuzz/artifacts
+for minor in 0 1 2; do
+    for format in 0 1 2 3; do
+        build-fuzz/make_las "$seeds/las/v1${minor}_fmt${format}.las" 6 "$format" "$minor" 3
+    done
+done
+if [ -d ../shared/data/las ]; then
+    for f in ../shared/data/las/*.las; do
+        [ "$(stat -c %s "$f")" -le 65536 ] && cp "$f" "$seeds/las/"
+    done
+fi
+# Filter seeds: attribute byte, two little-endian doubles (0 and 1e9), a file.
+bounds=build-fuzz/bounds.bin
+printf '\000\000\000\000\000\000\000\000\000\000\000\000\145\315\315\101' > "$bounds"
+attr=0
+for f in "$seeds"/las/*.las; do
+    { printf "\\$(printf '%03o' "$attr")"; cat "$bounds" "$f"; } > "$seeds/filter/$(basename "$f")"
+    attr=$(( (attr + 1) % 13 ))
+done
+for text in 5 -3.5 .5 5. 1e3 0x10 1.23456789 abc Y n dem.asc data/dem.flt .flt; do
+    printf '%s' "$text" > "$seeds/arguments/$(printf '%s' "$text" | tr '/.' '__')"
+done
+printf '\001\003\000\000\000\001\000\000\000\002\000\000\000' > "$seeds/sorts/ints"
+printf '\000\000\000\000\000\000\000\340\077\000\000\000\000\000\000\370\177' > "$seeds/sorts/doubles"
+
+run() {
+    target=$1
+    corpus=fuzz-corpus/$2
+    mkdir -p "$corpus"
+    echo "fuzzing $target for ${seconds}s"
+    build-fuzz/"$target" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 \
+        -artifact_prefix=build-fuzz/artifacts/"$target"- "$corpus" "$seeds/$2" 2>&1 |
+        grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|Done)' || true
+    if ls build-fuzz/artifacts/"$target"-* >/dev/null 2>&1; then
+        echo "$target found a failing input: build-fuzz/artifacts/"
+        exit 1
+    fi
+}
+run fuzz_las_file las
+run fuzz_filter_pass filter
+run fuzz_arguments arguments
+run fuzz_sorts sorts
