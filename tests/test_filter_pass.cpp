@@ -170,8 +170,8 @@ TEST_F(Filter, converts_coordinate_bounds_with_scale_and_offset)
     EXPECT_EQ(e.kept, 1u);  // stored -1 denotes 999.99
     LAS12Header h;
     memcpy(&h, read_file(out).data(), sizeof h);
-    EXPECT_EQ(h.MaxX, 999.99);
-    EXPECT_EQ(h.MinX, 999.99);
+    EXPECT_EQ(+h.MaxX, 999.99);
+    EXPECT_EQ(+h.MinX, 999.99);
 }
 
 TEST_F(Filter, negative_scale_reverses_the_converted_bounds)
@@ -377,7 +377,7 @@ TEST_F(Filter, leaves_the_stored_count_when_the_header_update_refuses_the_output
     ASSERT_EQ(written.size(), e.file.size());
     LAS12Header h;
     memcpy(&h, written.data(), sizeof h);
-    EXPECT_EQ(h.NumberOfPointReturns, e.kept);
+    EXPECT_EQ(+h.NumberOfPointReturns, e.kept);
 }
 
 }  // namespace

@@ -124,8 +124,8 @@ TEST_F(RealFiles, extents_of_a_fine_scale_file_bound_its_points)
     ASSERT_EQ(r.status, 0);
     LAS12Header h;
     memcpy(&h, read_file(out).data(), sizeof h);
-    EXPECT_NEAR(h.MinZ, 39.081, 1e-6);
-    EXPECT_EQ(h.NumberOfPointReturns, 5380u);
+    EXPECT_NEAR(+h.MinZ, 39.081, 1e-6);
+    EXPECT_EQ(+h.NumberOfPointReturns, 5380u);
 }
 
 TEST_F(RealFiles, refused_files_are_refused_for_the_right_reason)

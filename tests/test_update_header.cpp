@@ -31,8 +31,8 @@ protected:
         std::vector<unsigned char> bytes = las_image(spec, points);
         LAS12Header h = header_of(bytes);
         h.MaxX = h.MinX = h.MaxY = h.MinY = h.MaxZ = h.MinZ = 77.0;
-        for (uint32_t &c : h.NumberOfPointsByReturn)
-            c = 9;
+        for (int i = 0; i < 5; i++)
+            h.NumberOfPointsByReturn[i] = 9;
         memcpy(bytes.data(), &h, sizeof h);
         EXPECT_TRUE(write_file(path, bytes));
         return run_in_child([&] { update_header(path.c_str()); });
@@ -55,9 +55,9 @@ TEST_F(UpdateHeader, rewrites_counts_and_extents_and_nothing_else)
     std::vector<unsigned char> expected = las_image(spec, points);
     EXPECT_TRUE(read_file(path) == expected);
     LAS12Header h = header_of(read_file(path));
-    EXPECT_EQ(h.MinX, 999.99);  // stored -1 at scale 0.01, offset 1000
-    EXPECT_EQ(h.NumberOfPointsByReturn[0], 1u);
-    EXPECT_EQ(h.NumberOfPointsByReturn[1], 2u);
+    EXPECT_EQ(+h.MinX, 999.99);  // stored -1 at scale 0.01, offset 1000
+    EXPECT_EQ(+h.NumberOfPointsByReturn[0], 1u);
+    EXPECT_EQ(+h.NumberOfPointsByReturn[1], 2u);
 }
 
 TEST_F(UpdateHeader, a_file_without_records_gets_the_start_values)
@@ -68,15 +68,15 @@ TEST_F(UpdateHeader, a_file_without_records_gets_the_start_values)
     RunResult r = update(spec, {});
     EXPECT_EQ(r.status, 0);
     LAS12Header h = header_of(read_file(path));
-    EXPECT_EQ(h.NumberOfPointReturns, 0u);
-    for (uint32_t c : h.NumberOfPointsByReturn)
-        EXPECT_EQ(c, 0u);
-    EXPECT_EQ(h.MaxX, -2147483646 * 0.01);
-    EXPECT_EQ(h.MinX, 2147483646 * 0.01);
-    EXPECT_EQ(h.MaxY, -2147483646 * 0.01);
-    EXPECT_EQ(h.MinY, 2147483646 * 0.01);
-    EXPECT_EQ(h.MaxZ, -10000000 * 0.001 + 50.0);
-    EXPECT_EQ(h.MinZ, 10000000 * 0.001 + 50.0);
+    EXPECT_EQ(+h.NumberOfPointReturns, 0u);
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(+h.NumberOfPointsByReturn[i], 0u);
+    EXPECT_EQ(+h.MaxX, -2147483646 * 0.01);
+    EXPECT_EQ(+h.MinX, 2147483646 * 0.01);
+    EXPECT_EQ(+h.MaxY, -2147483646 * 0.01);
+    EXPECT_EQ(+h.MinY, 2147483646 * 0.01);
+    EXPECT_EQ(+h.MaxZ, -10000000 * 0.001 + 50.0);
+    EXPECT_EQ(+h.MinZ, 10000000 * 0.001 + 50.0);
 }
 
 TEST_F(UpdateHeader, a_file_without_a_record_layout_is_treated_as_empty)
@@ -87,8 +87,8 @@ TEST_F(UpdateHeader, a_file_without_a_record_layout_is_treated_as_empty)
     RunResult r = update(spec, std::vector<LasPoint>(4));
     EXPECT_EQ(r.status, 0);
     LAS12Header h = header_of(read_file(path));
-    EXPECT_EQ(h.NumberOfPointReturns, 0u);
-    EXPECT_EQ(h.MaxZ, -10000000 * 0.01);
+    EXPECT_EQ(+h.NumberOfPointReturns, 0u);
+    EXPECT_EQ(+h.MaxZ, -10000000 * 0.01);
 }
 
 TEST_F(UpdateHeader, extents_bound_the_records_whatever_their_stored_values)
@@ -98,19 +98,19 @@ TEST_F(UpdateHeader, extents_bound_the_records_whatever_their_stored_values)
     points[1].X = INT32_MIN + 1; points[1].Y = INT32_MAX; points[1].Z = 30000000;
     EXPECT_EQ(update(LasSpec(), points).status, 0);
     LAS12Header h = header_of(read_file(path));
-    EXPECT_EQ(h.MinX, INT32_MIN * 0.01);
-    EXPECT_EQ(h.MaxX, (INT32_MIN + 1) * 0.01);
-    EXPECT_EQ(h.MinY, INT32_MAX * 0.01);
-    EXPECT_EQ(h.MaxY, INT32_MAX * 0.01);
-    EXPECT_EQ(h.MinZ, 20000000 * 0.01);  // above the traditional start of 10,000,000
-    EXPECT_EQ(h.MaxZ, 30000000 * 0.01);
+    EXPECT_EQ(+h.MinX, INT32_MIN * 0.01);
+    EXPECT_EQ(+h.MaxX, (INT32_MIN + 1) * 0.01);
+    EXPECT_EQ(+h.MinY, INT32_MAX * 0.01);
+    EXPECT_EQ(+h.MaxY, INT32_MAX * 0.01);
+    EXPECT_EQ(+h.MinZ, 20000000 * 0.01);  // above the traditional start of 10,000,000
+    EXPECT_EQ(+h.MaxZ, 30000000 * 0.01);
 
     points[0].Z = -20000000;
     points[1].Z = -30000000;
     EXPECT_EQ(update(LasSpec(), points).status, 0);
     h = header_of(read_file(path));
-    EXPECT_EQ(h.MaxZ, -20000000 * 0.01);
-    EXPECT_EQ(h.MinZ, -30000000 * 0.01);
+    EXPECT_EQ(+h.MaxZ, -20000000 * 0.01);
+    EXPECT_EQ(+h.MinZ, -30000000 * 0.01);
 }
 
 TEST_F(UpdateHeader, counts_returns_zero_six_and_seven_in_the_total_only)
@@ -121,10 +121,10 @@ TEST_F(UpdateHeader, counts_returns_zero_six_and_seven_in_the_total_only)
         points[i].bitfield = returns[i];
     EXPECT_EQ(update(LasSpec(), points).status, 0);
     LAS12Header h = header_of(read_file(path));
-    EXPECT_EQ(h.NumberOfPointReturns, 5u);
+    EXPECT_EQ(+h.NumberOfPointReturns, 5u);
     const uint32_t expected[5] = {1, 0, 0, 0, 1};
     for (int i = 0; i < 5; i++)
-        EXPECT_EQ(h.NumberOfPointsByReturn[i], expected[i]);
+        EXPECT_EQ(+h.NumberOfPointsByReturn[i], expected[i]);
 }
 
 TEST_F(UpdateHeader, ignores_a_trailing_partial_record)
@@ -136,8 +136,8 @@ TEST_F(UpdateHeader, ignores_a_trailing_partial_record)
     points[1].X = 10;
     EXPECT_EQ(update(spec, points).status, 0);
     LAS12Header h = header_of(read_file(path));
-    EXPECT_EQ(h.NumberOfPointReturns, 2u);
-    EXPECT_EQ(h.MaxX, 0.1);
+    EXPECT_EQ(+h.NumberOfPointReturns, 2u);
+    EXPECT_EQ(+h.MaxX, 0.1);
 }
 
 TEST_F(UpdateHeader, refuses_a_name_without_las_extension_before_opening_it)

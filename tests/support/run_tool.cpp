@@ -115,7 +115,7 @@ bool write_file(const std::string &path, const std::vector<unsigned char> &bytes
     FILE *fp = fopen(path.c_str(), "wb");
     if (!fp)
         return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
+    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
     return fclose(fp) == 0 && ok;
 }
 
