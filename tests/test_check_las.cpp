@@ -45,6 +45,19 @@ protected:
         EXPECT_TRUE(write_file(path, bytes));
         return path;
     }
+    // Checks the library's verdict and message, then that the tool refuses
+    // the same file with the same message and creates no output.
+    void expect_refused(const std::string &path, const std::string &message)
+    {
+        Printed p = printed_by([&] { return (int)check_las(path.c_str()); });
+        EXPECT_EQ(p.result, -1) << path;
+        EXPECT_EQ(p.out, message);
+        std::string out = dir.file("out.las");
+        RunResult r = run_quorvane({path, out, "9", "2", "2"});
+        EXPECT_EQ(r.out, std::string(kBanner) + summary_text(path, out, "Class", "2", "2") + message);
+        EXPECT_EQ(r.status, 255);
+        EXPECT_FALSE(file_exists(out));
+    }
     Printed check(const std::string &path)
     {
         return printed_by([&] { return (int)check_las(path.c_str()); });
@@ -108,18 +121,17 @@ TEST_F(CheckLas, classifies_every_handled_version_and_format)
 
 TEST_F(CheckLas, refuses_a_missing_file_with_two_messages)
 {
-    Printed p = check(dir.file("none.las"));
-    EXPECT_EQ(p.result, -1);
-    EXPECT_EQ(p.out, "Unable to open file " + dir.file("none.las") + " in file_access()\n\nFile " +
-                         dir.file("none.las") + " does NOT exist\n");
+    expect_refused(dir.file("none.las"), "Unable to open file " + dir.file("none.las") +
+                                             " in file_access()\n\nFile " + dir.file("none.las") +
+                                             " does NOT exist\n");
 }
 
 TEST_F(CheckLas, refuses_names_without_lower_case_las_extension)
 {
     std::string path = with_bytes(header_bytes(2, 1, 28), "f.LAS");
-    Printed p = check(path);
-    EXPECT_EQ(p.result, -1);
-    EXPECT_EQ(p.out, "\nFile extension of " + path + " is not .las\n");
+    expect_refused(path, "\nFile extension of " + path + " is not .las\n");
+    path = with_bytes(header_bytes(2, 1, 28), "flas1");
+    expect_refused(path, "\nExtension of file " + path + " should be preceeded by a dot (.)\n");
 }
 
 TEST_F(CheckLas, refuses_a_wrong_signature_and_short_files)
@@ -133,9 +145,7 @@ TEST_F(CheckLas, refuses_a_wrong_signature_and_short_files)
     };
     for (const auto &bytes : invalid) {
         std::string path = with_bytes(bytes);
-        Printed p = check(path);
-        EXPECT_EQ(p.result, -1);
-        EXPECT_EQ(p.out, "\n" + path + " is not a valid .las file\n\n");
+        expect_refused(path, "\n" + path + " is not a valid .las file\n\n");
     }
 }
 
@@ -146,9 +156,7 @@ TEST_F(CheckLas, never_decides_on_bytes_beyond_the_end_of_the_file)
     std::vector<unsigned char> full = header_bytes(2, 1, 28);
     for (size_t size : {4u, 24u, 25u, 104u, 105u, 106u}) {
         std::string path = with_bytes(std::vector<unsigned char>(full.begin(), full.begin() + size));
-        Printed p = check(path);
-        EXPECT_EQ(p.result, -1) << size;
-        EXPECT_EQ(p.out, "\n" + path + " is not a valid .las file\n\n") << size;
+        expect_refused(path, "\n" + path + " is not a valid .las file\n\n");
     }
     std::string path = with_bytes(std::vector<unsigned char>(full.begin(), full.begin() + 107));
     EXPECT_EQ(check(path).result, 6);
@@ -158,37 +166,22 @@ TEST_F(CheckLas, reports_versions_and_formats_it_cannot_handle)
 {
     std::vector<unsigned char> major2 = header_bytes(2, 1, 28);
     major2[24] = 2;
-    EXPECT_EQ(check(with_bytes(major2)).out, "\nCannot handle las files of version 2.x\n");
+    expect_refused(with_bytes(major2), "\nCannot handle las files of version 2.x\n");
     std::vector<unsigned char> v13 = header_bytes(3, 1, 28);
     v13[104] = 9;  // a bad version hides a bad format
-    EXPECT_EQ(check(with_bytes(v13)).out, "\nCannot handle las files of version 1.3\n");
+    expect_refused(with_bytes(v13), "\nCannot handle las files of version 1.3\n");
     std::string path = with_bytes(header_bytes(2, 4, 20));
-    Printed p = check(path);
-    EXPECT_EQ(p.result, -1);
-    EXPECT_EQ(p.out, "\nPointDataFormatID in " + path + " is 4. Only 0, 1, 2, or 3 is accepted\n");
+    expect_refused(path, "\nPointDataFormatID in " + path + " is 4. Only 0, 1, 2, or 3 is accepted\n");
 }
 
 TEST_F(CheckLas, refuses_a_record_length_that_does_not_fit_the_format)
 {
     std::string path = with_bytes(header_bytes(2, 1, 34));
-    Printed p = check(path);
-    EXPECT_EQ(p.result, -1);
-    EXPECT_EQ(p.out, "\nData format of " + path +
-                         " (1) is incompatible with Length of Data Record (34)\n");
+    expect_refused(path, "\nData format of " + path +
+                             " (1) is incompatible with Length of Data Record (34)\n");
     path = with_bytes(header_bytes(0, 0, 65535));
-    EXPECT_EQ(check(path).out, "\nData format of " + path +
-                                   " (0) is incompatible with Length of Data Record (65535)\n");
-}
-
-TEST_F(CheckLas, tool_ends_with_the_check_message_and_creates_no_output)
-{
-    std::string in = with_bytes(header_bytes(3, 1, 28), "in.las");
-    std::string out = dir.file("out.las");
-    RunResult r = run_quorvane({in, out, "9", "2", "2"});
-    EXPECT_EQ(r.out, std::string(kBanner) + summary_text(in, out, "Class", "2", "2") +
-                         "\nCannot handle las files of version 1.3\n");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_FALSE(file_exists(out));
+    expect_refused(path, "\nData format of " + path +
+                             " (0) is incompatible with Length of Data Record (65535)\n");
 }
 
 }  // namespace

@@ -340,6 +340,24 @@ TEST_F(Filter, reports_a_failed_write_and_removes_the_incomplete_output)
     EXPECT_FALSE(file_exists(out));
 }
 
+TEST_F(Filter, reports_a_failed_read_and_removes_the_incomplete_output)
+{
+#ifdef QUORVANE_SANITIZED
+    GTEST_SKIP() << "a preloaded shim cannot load ahead of the sanitizer runtime";
+#endif
+    make_input(LasSpec(), ramp(100000));  // 2.8 MB: the read fails after the first batch
+    RunResult r = run_in_child([&] {
+        setenv("LD_PRELOAD", FAIL_READ_SHIM, 1);
+        setenv("QUORVANE_FAIL_READ", in.c_str(), 1);
+        setenv("QUORVANE_FAIL_AFTER", "1000000", 1);
+        execl(QUORVANE_EXE, QUORVANE_EXE, in.c_str(), out.c_str(), "4", "0", "65535", (char *)nullptr);
+        _exit(127);
+    });
+    EXPECT_EQ(r.out, prologue(4, "0", "65535") + "\nError reading input LAS file " + in + "\n\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_FALSE(file_exists(out));
+}
+
 TEST_F(Filter, reports_an_output_that_cannot_be_opened)
 {
     make_input(LasSpec(), ramp(5));
