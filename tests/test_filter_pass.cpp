@@ -47,6 +47,16 @@ protected:
         return run_quorvane({in, out, std::to_string(attr), min, max});
     }
 
+    // Keeps every record, in a child process that `prepare` sets up first.
+    RunResult filter_all_intensities_after(const std::function<void()> &prepare)
+    {
+        return run_in_child([&] {
+            prepare();
+            execl(QUORVANE_EXE, QUORVANE_EXE, in.c_str(), out.c_str(), "4", "0", "65535", (char *)nullptr);
+            _exit(127);
+        });
+    }
+
     std::string prologue(int attr, const std::string &min, const std::string &max)
     {
         return std::string(kBanner) +
@@ -328,12 +338,10 @@ TEST_F(Filter, refuses_inputs_whose_header_block_is_cut_short_or_overlapped)
 TEST_F(Filter, reports_a_failed_write_and_removes_the_incomplete_output)
 {
     make_input(LasSpec(), ramp(20000));  // about 560 kB
-    RunResult r = run_in_child([&] {
+    RunResult r = filter_all_intensities_after([] {
         struct rlimit lim = {100000, 100000};  // a 100 kB file-size limit
         setrlimit(RLIMIT_FSIZE, &lim);
         signal(SIGXFSZ, SIG_IGN);
-        execl(QUORVANE_EXE, QUORVANE_EXE, in.c_str(), out.c_str(), "4", "0", "65535", (char *)nullptr);
-        _exit(127);
     });
     EXPECT_EQ(r.out, prologue(4, "0", "65535") + "\nCannot write output LAS file " + out + "\n\n");
     EXPECT_EQ(r.status, 255);
@@ -346,12 +354,10 @@ TEST_F(Filter, reports_a_failed_read_and_removes_the_incomplete_output)
     GTEST_SKIP() << "a preloaded shim cannot load ahead of the sanitizer runtime";
 #endif
     make_input(LasSpec(), ramp(100000));  // 2.8 MB: the read fails after the first batch
-    RunResult r = run_in_child([&] {
+    RunResult r = filter_all_intensities_after([&] {
         setenv("LD_PRELOAD", FAIL_READ_SHIM, 1);
         setenv("QUORVANE_FAIL_READ", in.c_str(), 1);
         setenv("QUORVANE_FAIL_AFTER", "1000000", 1);
-        execl(QUORVANE_EXE, QUORVANE_EXE, in.c_str(), out.c_str(), "4", "0", "65535", (char *)nullptr);
-        _exit(127);
     });
     EXPECT_EQ(r.out, prologue(4, "0", "65535") + "\nError reading input LAS file " + in + "\n\n");
     EXPECT_EQ(r.status, 255);
