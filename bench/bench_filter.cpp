@@ -34,13 +34,13 @@ off_t file_size(const std::string &path)
 std::string workload(const std::string &dir, uint8_t format, uint64_t points)
 {
     std::string path = dir + "/fmt" + std::to_string(format) + "_" + std::to_string(points) + ".las";
-    LasSpec spec;
-    spec.PointDataFormatID = format;
+    LasOptions opts;
+    opts.PointDataFormatID = format;
     off_t expected = (off_t)(227 + points * las_format_length(format));
     if (file_size(path) != expected) {
         printf("making %s ...\n", path.c_str());
         fflush(stdout);
-        if (!write_las_stream(path, spec, points, [](uint64_t i) { return synthetic_point(i, 1); })) {
+        if (!write_las_stream(path, opts, points, [](uint64_t i) { return synthetic_point(i, 1); })) {
             fprintf(stderr, "cannot write %s\n", path.c_str());
             exit(1);
         }

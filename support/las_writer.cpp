@@ -80,27 +80,27 @@ struct Extents {
     }
 };
 
-LAS12Header header_for(const LasSpec &spec, const Extents &e)
+LAS12Header header_for(const LasOptions &opts, const Extents &e)
 {
     LAS12Header h;
     memset(&h, 0, sizeof h);
     memcpy(h.LASF, "LASF", 4);
     h.VersionMajor = 1;
-    h.VersionMinor = spec.VersionMinor;
+    h.VersionMinor = opts.VersionMinor;
     snprintf(h.SystemIdentifier, sizeof h.SystemIdentifier, "%s", "Quorvane test writer");
     snprintf(h.GeneratingSoftware, sizeof h.GeneratingSoftware, "%s", "las_writer");
     h.HeaderSize = sizeof(LAS12Header);
-    h.OffsetToData = (uint32_t)(sizeof(LAS12Header) + spec.vlr_bytes.size());
-    h.NumberOfVariableLengthRecords = spec.vlr_count;
-    h.PointDataFormatID = spec.PointDataFormatID;
-    h.PointDataRecordLength = spec.PointDataRecordLength
-                                  ? spec.PointDataRecordLength
-                                  : (uint16_t)las_format_length(spec.PointDataFormatID);
-    h.NumberOfPointReturns = spec.claim_count ? spec.claimed : e.count;
+    h.OffsetToData = (uint32_t)(sizeof(LAS12Header) + opts.vlr_bytes.size());
+    h.NumberOfVariableLengthRecords = opts.vlr_count;
+    h.PointDataFormatID = opts.PointDataFormatID;
+    h.PointDataRecordLength = opts.PointDataRecordLength
+                                  ? opts.PointDataRecordLength
+                                  : (uint16_t)las_format_length(opts.PointDataFormatID);
+    h.NumberOfPointReturns = opts.claim_count ? opts.claimed : e.count;
     for (int i = 0; i < 5; i++)
         h.NumberOfPointsByReturn[i] = e.by_return[i];
-    h.XScaleFactor = spec.scale[0]; h.YScaleFactor = spec.scale[1]; h.ZScaleFactor = spec.scale[2];
-    h.XOffset = spec.offset[0]; h.YOffset = spec.offset[1]; h.ZOffset = spec.offset[2];
+    h.XScaleFactor = opts.scale[0]; h.YScaleFactor = opts.scale[1]; h.ZScaleFactor = opts.scale[2];
+    h.XOffset = opts.offset[0]; h.YOffset = opts.offset[1]; h.ZOffset = opts.offset[2];
     if (e.count) {
         h.MaxX = (double)e.max[0] * h.XScaleFactor + h.XOffset;
         h.MinX = (double)e.min[0] * h.XScaleFactor + h.XOffset;
@@ -114,38 +114,38 @@ LAS12Header header_for(const LasSpec &spec, const Extents &e)
 
 }  // namespace
 
-LAS12Header make_header(const LasSpec &spec, const std::vector<LasPoint> &points)
+LAS12Header make_header(const LasOptions &opts, const std::vector<LasPoint> &points)
 {
     Extents e;
     for (const LasPoint &p : points)
         e.add(p);
-    return header_for(spec, e);
+    return header_for(opts, e);
 }
 
-std::vector<uint8_t> las_image(const LasSpec &spec, const std::vector<LasPoint> &points)
+std::vector<uint8_t> las_image(const LasOptions &opts, const std::vector<LasPoint> &points)
 {
-    LAS12Header h = make_header(spec, points);
-    const size_t reclen = las_format_length(spec.PointDataFormatID);
-    const size_t vlrs = spec.vlr_bytes.size(), records = reclen * points.size();
-    std::vector<uint8_t> img(sizeof h + vlrs + records + spec.trailing.size());
+    LAS12Header h = make_header(opts, points);
+    const size_t reclen = las_format_length(opts.PointDataFormatID);
+    const size_t vlrs = opts.vlr_bytes.size(), records = reclen * points.size();
+    std::vector<uint8_t> img(sizeof h + vlrs + records + opts.trailing.size());
     uint8_t *at = img.data();
     memcpy(at, &h, sizeof h);
     at += sizeof h;
     if (vlrs)
-        memcpy(at, spec.vlr_bytes.data(), vlrs);
+        memcpy(at, opts.vlr_bytes.data(), vlrs);
     at += vlrs;
     for (const LasPoint &p : points) {
-        encode_point(p, spec.PointDataFormatID, at);
+        encode_point(p, opts.PointDataFormatID, at);
         at += reclen;
     }
-    if (!spec.trailing.empty())
-        memcpy(at, spec.trailing.data(), spec.trailing.size());
+    if (!opts.trailing.empty())
+        memcpy(at, opts.trailing.data(), opts.trailing.size());
     return img;
 }
 
-bool write_las(const std::string &path, const LasSpec &spec, const std::vector<LasPoint> &points)
+bool write_las(const std::string &path, const LasOptions &opts, const std::vector<LasPoint> &points)
 {
-    std::vector<uint8_t> img = las_image(spec, points);
+    std::vector<uint8_t> img = las_image(opts, points);
     FILE *fp = fopen(path.c_str(), "wb");
     if (!fp)
         return false;
@@ -153,30 +153,30 @@ bool write_las(const std::string &path, const LasSpec &spec, const std::vector<L
     return fclose(fp) == 0 && ok;
 }
 
-bool write_las_stream(const std::string &path, const LasSpec &spec, uint64_t count,
+bool write_las_stream(const std::string &path, const LasOptions &opts, uint64_t count,
                       const std::function<LasPoint(uint64_t)> &point_at)
 {
     FILE *fp = fopen(path.c_str(), "wb");
     if (!fp)
         return false;
-    const size_t reclen = las_format_length(spec.PointDataFormatID);
+    const size_t reclen = las_format_length(opts.PointDataFormatID);
     const size_t batch_records = 65536;
     std::vector<unsigned char> batch(reclen * batch_records);
     size_t filled = 0;
     Extents e;
-    LAS12Header h = header_for(spec, e);  // placeholder, rewritten at the end
+    LAS12Header h = header_for(opts, e);  // placeholder, rewritten at the end
     bool ok = fwrite(&h, 1, sizeof h, fp) == sizeof h &&
-              fwrite(spec.vlr_bytes.data(), 1, spec.vlr_bytes.size(), fp) == spec.vlr_bytes.size();
+              fwrite(opts.vlr_bytes.data(), 1, opts.vlr_bytes.size(), fp) == opts.vlr_bytes.size();
     for (uint64_t i = 0; ok && i < count; i++) {
         LasPoint p = point_at(i);
         e.add(p);
-        encode_point(p, spec.PointDataFormatID, batch.data() + reclen * filled++);
+        encode_point(p, opts.PointDataFormatID, batch.data() + reclen * filled++);
         if (filled == batch_records || i + 1 == count) {
             ok = fwrite(batch.data(), reclen, filled, fp) == filled;
             filled = 0;
         }
     }
-    h = header_for(spec, e);
+    h = header_for(opts, e);
     ok = ok && fseek(fp, 0, SEEK_SET) == 0 && fwrite(&h, 1, sizeof h, fp) == sizeof h;
     return fclose(fp) == 0 && ok;
 }

@@ -25,7 +25,7 @@ struct LasPoint {
     uint16_t Red = 0, Green = 0, Blue = 0;
 };
 
-struct LasSpec {
+struct LasOptions {
     uint8_t VersionMinor = 2;       // 0, 1 or 2
     uint8_t PointDataFormatID = 1;  // 0..3
     uint16_t PointDataRecordLength = 0;  // 0: the format's own length
@@ -48,17 +48,17 @@ void encode_point(const LasPoint &p, uint8_t format, unsigned char *out);
 LasPoint decode_point(const unsigned char *rec, uint8_t format);
 
 // The header block a file of these points gets: true counts and extents
-// unless the spec overrides them.
-LAS12Header make_header(const LasSpec &spec, const std::vector<LasPoint> &points);
+// unless the opts overrides them.
+LAS12Header make_header(const LasOptions &opts, const std::vector<LasPoint> &points);
 
 // The whole file image.
-std::vector<uint8_t> las_image(const LasSpec &spec, const std::vector<LasPoint> &points);
+std::vector<uint8_t> las_image(const LasOptions &opts, const std::vector<LasPoint> &points);
 
-bool write_las(const std::string &path, const LasSpec &spec, const std::vector<LasPoint> &points);
+bool write_las(const std::string &path, const LasOptions &opts, const std::vector<LasPoint> &points);
 
 // Streams `count` generated points to `path` in constant memory; the header
 // claims `count` points and its extents cover the generated ones.
-bool write_las_stream(const std::string &path, const LasSpec &spec, uint64_t count,
+bool write_las_stream(const std::string &path, const LasOptions &opts, uint64_t count,
                       const std::function<LasPoint(uint64_t)> &point_at);
 
 // A reproducible survey-like point: classes 1-6 (mostly 2), up to 4 returns,

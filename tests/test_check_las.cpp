@@ -29,11 +29,11 @@ Printed printed_by(F call)
 
 std::vector<unsigned char> header_bytes(uint8_t minor, uint8_t format, uint16_t length)
 {
-    LasSpec spec;
-    spec.VersionMinor = minor;
-    spec.PointDataFormatID = format;
-    spec.PointDataRecordLength = length;
-    return las_image(spec, {});
+    LasOptions opts;
+    opts.VersionMinor = minor;
+    opts.PointDataFormatID = format;
+    opts.PointDataRecordLength = length;
+    return las_image(opts, {});
 }
 
 class CheckLas : public ::testing::Test {

@@ -24,11 +24,11 @@ protected:
 
     // Writes the file with a header whose counts and extents are all wrong,
     // then lets update_header rewrite them.
-    RunResult update(LasSpec spec, const std::vector<LasPoint> &points)
+    RunResult update(LasOptions opts, const std::vector<LasPoint> &points)
     {
-        spec.claim_count = true;
-        spec.claimed = 12345;
-        std::vector<unsigned char> bytes = las_image(spec, points);
+        opts.claim_count = true;
+        opts.claimed = 12345;
+        std::vector<unsigned char> bytes = las_image(opts, points);
         LAS12Header h = header_of(bytes);
         h.MaxX = h.MinX = h.MaxY = h.MinY = h.MaxZ = h.MinZ = 77.0;
         for (int i = 0; i < 5; i++)
@@ -41,18 +41,18 @@ protected:
 
 TEST_F(UpdateHeader, rewrites_counts_and_extents_and_nothing_else)
 {
-    LasSpec spec;
-    spec.offset[0] = 1000.0;
-    spec.vlr_bytes = make_vlr("LASF_Projection", 2112, "WKT", std::vector<uint8_t>(20, 'w'));
-    spec.vlr_count = 1;
+    LasOptions opts;
+    opts.offset[0] = 1000.0;
+    opts.vlr_bytes = make_vlr("LASF_Projection", 2112, "WKT", std::vector<uint8_t>(20, 'w'));
+    opts.vlr_count = 1;
     std::vector<LasPoint> points(3);
     points[0].X = -1; points[0].Y = 5; points[0].Z = 7; points[0].bitfield = 0x09;
     points[1].X = 20; points[1].Y = -5; points[1].Z = 9; points[1].bitfield = 0x12;
     points[2].X = 3; points[2].Y = 0; points[2].Z = -2; points[2].bitfield = 0x1A;
-    RunResult r = update(spec, points);
+    RunResult r = update(opts, points);
     EXPECT_EQ(r.out, "\rHeader of file " + path + " has been updated    ");
     EXPECT_EQ(r.status, 0);
-    std::vector<unsigned char> expected = las_image(spec, points);
+    std::vector<unsigned char> expected = las_image(opts, points);
     EXPECT_TRUE(read_file(path) == expected);
     LAS12Header h = header_of(read_file(path));
     EXPECT_EQ(+h.MinX, 999.99);  // stored -1 at scale 0.01, offset 1000
@@ -62,10 +62,10 @@ TEST_F(UpdateHeader, rewrites_counts_and_extents_and_nothing_else)
 
 TEST_F(UpdateHeader, a_file_without_records_gets_the_start_values)
 {
-    LasSpec spec;
-    spec.scale[2] = 0.001;
-    spec.offset[2] = 50.0;
-    RunResult r = update(spec, {});
+    LasOptions opts;
+    opts.scale[2] = 0.001;
+    opts.offset[2] = 50.0;
+    RunResult r = update(opts, {});
     EXPECT_EQ(r.status, 0);
     LAS12Header h = header_of(read_file(path));
     EXPECT_EQ(+h.NumberOfPointReturns, 0u);
@@ -81,10 +81,10 @@ TEST_F(UpdateHeader, a_file_without_records_gets_the_start_values)
 
 TEST_F(UpdateHeader, a_file_without_a_record_layout_is_treated_as_empty)
 {
-    LasSpec spec;
-    spec.VersionMinor = 0;
-    spec.PointDataFormatID = 2;
-    RunResult r = update(spec, std::vector<LasPoint>(4));
+    LasOptions opts;
+    opts.VersionMinor = 0;
+    opts.PointDataFormatID = 2;
+    RunResult r = update(opts, std::vector<LasPoint>(4));
     EXPECT_EQ(r.status, 0);
     LAS12Header h = header_of(read_file(path));
     EXPECT_EQ(+h.NumberOfPointReturns, 0u);
@@ -96,7 +96,7 @@ TEST_F(UpdateHeader, extents_bound_the_records_whatever_their_stored_values)
     std::vector<LasPoint> points(2);
     points[0].X = INT32_MIN; points[0].Y = INT32_MAX; points[0].Z = 20000000;
     points[1].X = INT32_MIN + 1; points[1].Y = INT32_MAX; points[1].Z = 30000000;
-    EXPECT_EQ(update(LasSpec(), points).status, 0);
+    EXPECT_EQ(update(LasOptions(), points).status, 0);
     LAS12Header h = header_of(read_file(path));
     EXPECT_EQ(+h.MinX, INT32_MIN * 0.01);
     EXPECT_EQ(+h.MaxX, (INT32_MIN + 1) * 0.01);
@@ -107,7 +107,7 @@ TEST_F(UpdateHeader, extents_bound_the_records_whatever_their_stored_values)
 
     points[0].Z = -20000000;
     points[1].Z = -30000000;
-    EXPECT_EQ(update(LasSpec(), points).status, 0);
+    EXPECT_EQ(update(LasOptions(), points).status, 0);
     h = header_of(read_file(path));
     EXPECT_EQ(+h.MaxZ, -20000000 * 0.01);
     EXPECT_EQ(+h.MinZ, -30000000 * 0.01);
@@ -119,7 +119,7 @@ TEST_F(UpdateHeader, counts_returns_zero_six_and_seven_in_the_total_only)
     const uint8_t returns[5] = {0, 6, 7, 5, 0xC9 & 7};
     for (int i = 0; i < 5; i++)
         points[i].bitfield = returns[i];
-    EXPECT_EQ(update(LasSpec(), points).status, 0);
+    EXPECT_EQ(update(LasOptions(), points).status, 0);
     LAS12Header h = header_of(read_file(path));
     EXPECT_EQ(+h.NumberOfPointReturns, 5u);
     const uint32_t expected[5] = {1, 0, 0, 0, 1};
@@ -129,12 +129,12 @@ TEST_F(UpdateHeader, counts_returns_zero_six_and_seven_in_the_total_only)
 
 TEST_F(UpdateHeader, ignores_a_trailing_partial_record)
 {
-    LasSpec spec;
-    spec.PointDataFormatID = 3;
-    spec.trailing.assign(33, 0x7F);  // would be a huge X if it were read
+    LasOptions opts;
+    opts.PointDataFormatID = 3;
+    opts.trailing.assign(33, 0x7F);  // would be a huge X if it were read
     std::vector<LasPoint> points(2);
     points[1].X = 10;
-    EXPECT_EQ(update(spec, points).status, 0);
+    EXPECT_EQ(update(opts, points).status, 0);
     LAS12Header h = header_of(read_file(path));
     EXPECT_EQ(+h.NumberOfPointReturns, 2u);
     EXPECT_EQ(+h.MaxX, 0.1);
@@ -143,7 +143,7 @@ TEST_F(UpdateHeader, ignores_a_trailing_partial_record)
 TEST_F(UpdateHeader, refuses_a_name_without_las_extension_before_opening_it)
 {
     path = dir.file("f.txt");
-    std::vector<unsigned char> bytes = las_image(LasSpec(), std::vector<LasPoint>(2));
+    std::vector<unsigned char> bytes = las_image(LasOptions(), std::vector<LasPoint>(2));
     write_file(path, bytes);
     RunResult r = run_in_child([&] { update_header(path.c_str()); });
     EXPECT_EQ(r.out, "\nFile extension of " + path + " is not .las\n");
@@ -153,7 +153,7 @@ TEST_F(UpdateHeader, refuses_a_name_without_las_extension_before_opening_it)
 
 TEST_F(UpdateHeader, refuses_a_file_shorter_than_the_header_block_without_writing)
 {
-    std::vector<unsigned char> bytes = las_image(LasSpec(), {});
+    std::vector<unsigned char> bytes = las_image(LasOptions(), {});
     bytes.resize(150);  // holds every field the input check reads
     write_file(path, bytes);
     RunResult r = run_in_child([&] { update_header(path.c_str()); });
