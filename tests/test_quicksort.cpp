@@ -1,6 +1,6 @@
-// Index-carrying quicksorts: exact final arrangement of keys and indices,
-// the properties every result must have, and bounded nesting on inputs that
-// defeat a middle-element pivot.
+// Index-carrying quicksorts: the exact arrangement of keys and indices, the
+// properties every result has, one arrangement for both families and any
+// depth, and bounded nesting on an input that defeats a middle-element pivot.
 #include "Kelvory_LiDAR.h"
 #include "run_tool.h"
 
@@ -9,8 +9,7 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <climits>
-#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <numeric>
@@ -21,13 +20,17 @@ namespace {
 
 typedef std::vector<int32_t> Ints;
 typedef std::vector<double> Doubles;
-
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 template <typename Key>
 struct Sorted {
     std::vector<Key> keys;
     Ints ind;
+    bool operator==(const Sorted &o) const  // keys compared bit for bit
+    {
+        return ind == o.ind && keys.size() == o.keys.size() &&
+               (keys.empty() || memcmp(keys.data(), o.keys.data(), keys.size() * sizeof(Key)) == 0);
+    }
 };
 
 Ints identity(size_t n)
@@ -37,119 +40,22 @@ Ints identity(size_t n)
     return ind;
 }
 
-// Sorts a copy of `keys` with a whole-array entry, indices starting 0..n-1.
+// Sorts a copy of `keys` (indices starting 0..n-1) with both families, which
+// must leave the same arrangement, and returns it.
 template <typename Key>
-Sorted<Key> sorted_by(void (*sort)(Key *, int32_t, int32_t *), std::vector<Key> keys)
+Sorted<Key> sorted_by(void (*plain)(Key *, int32_t, int32_t *),
+                      void (*counting)(Key *, int32_t, int32_t *), const std::vector<Key> &keys)
 {
-    Ints ind = identity(keys.size());
-    sort(keys.data(), (int32_t)keys.size(), ind.data());
-    return {keys, ind};
+    Sorted<Key> a{keys, identity(keys.size())}, b = a;
+    plain(a.keys.data(), (int32_t)keys.size(), a.ind.data());
+    counting(b.keys.data(), (int32_t)keys.size(), b.ind.data());
+    EXPECT_TRUE(a == b) << "the depth-counting family leaves another arrangement";
+    return a;
 }
+Sorted<int32_t> sorted(const Ints &k) { return sorted_by(l_quicksort, l_parallel_quicksort, k); }
+Sorted<double> sorted(const Doubles &k) { return sorted_by(d_quicksort, d_parallel_quicksort, k); }
 
-// The sort written as plain recursion, left part first, exactly as the
-// library's result must come out. Records how deep the recursion went.
-template <typename Key>
-void reference_qs(Key *p, int32_t left, int32_t right, int32_t *ind, int32_t depth,
-                  int32_t &max_depth)
-{
-    if (right < left)
-        return;
-    max_depth = std::max(max_depth, depth);
-    int32_t i = left, j = right;
-    Key v = p[(left + right) / 2];
-    while (i <= j) {
-        while (p[i] < v && i < right)
-            i++;
-        while (p[j] > v && j > left)
-            j--;
-        if (i <= j) {
-            std::swap(p[i], p[j]);
-            std::swap(ind[i], ind[j]);
-            i++;
-            j--;
-        }
-    }
-    if (left < j)
-        reference_qs(p, left, j, ind, depth + 1, max_depth);
-    if (i < right)
-        reference_qs(p, i, right, ind, depth + 1, max_depth);
-}
-
-template <typename Key>
-Sorted<Key> by_reference(std::vector<Key> keys, int32_t *nesting = nullptr)
-{
-    Ints ind = identity(keys.size());
-    int32_t max_depth = 0;
-    reference_qs(keys.data(), 0, (int32_t)keys.size() - 1, ind.data(), 1, max_depth);
-    if (nesting)
-        *nesting = max_depth;
-    return {keys, ind};
-}
-
-bool same_key(int32_t a, int32_t b) { return a == b; }
-bool same_key(double a, double b) { return memcmp(&a, &b, sizeof a) == 0; }
-
-template <typename Key>
-void expect_identical(const Sorted<Key> &a, const Sorted<Key> &b, const char *what)
-{
-    ASSERT_EQ(a.keys.size(), b.keys.size()) << what;
-    for (size_t k = 0; k < a.keys.size(); k++) {
-        ASSERT_TRUE(same_key(a.keys[k], b.keys[k])) << what << ": key at " << k;
-        ASSERT_EQ(a.ind[k], b.ind[k]) << what << ": index at " << k;
-    }
-}
-
-// p_ind is a permutation of 0..n-1 and names where each sorted key came
-// from; without NaN the keys ascend.
-template <typename Key>
-void expect_valid_sort(const std::vector<Key> &input, const Sorted<Key> &out, bool has_nan)
-{
-    ASSERT_EQ(out.keys.size(), input.size());
-    std::vector<bool> seen(input.size(), false);
-    for (size_t k = 0; k < out.keys.size(); k++) {
-        int32_t from = out.ind[k];
-        ASSERT_TRUE(from >= 0 && (size_t)from < input.size() && !seen[from]) << "index " << from;
-        seen[from] = true;
-        ASSERT_TRUE(same_key(out.keys[k], input[from])) << "key at " << k;
-        if (!has_nan && k > 0) {
-            ASSERT_LE(out.keys[k - 1], out.keys[k]) << "order at " << k;
-        }
-    }
-}
-
-// Random keys of a given spread (a small spread means many equal keys),
-// sorted, reverse-sorted or all equal.
-enum Shape { kRandom, kAscending, kDescending, kAllEqual };
-
-Ints make_ints(size_t n, Shape shape, int32_t spread, std::mt19937 &gen)
-{
-    std::uniform_int_distribution<int32_t> pick(-spread, spread);
-    Ints v(n);
-    for (size_t k = 0; k < n; k++) {
-        switch (shape) {
-        case kRandom: v[k] = pick(gen); break;
-        case kAscending: v[k] = (int32_t)k * 3 - 1000; break;
-        case kDescending: v[k] = 1000 - (int32_t)k * 3; break;
-        case kAllEqual: v[k] = 7; break;
-        }
-    }
-    return v;
-}
-
-Doubles make_doubles(size_t n, int32_t spread, double nan_share, std::mt19937 &gen)
-{
-    std::uniform_int_distribution<int32_t> pick(-spread, spread);
-    std::uniform_real_distribution<double> chance(0.0, 1.0);
-    Doubles v(n);
-    for (double &d : v)
-        d = chance(gen) < nan_share ? kNaN : pick(gen) * 0.25;
-    return v;
-}
-
-// ---------------------------------------------------------------------------
-// Exact arrangements
-
-TEST(Quicksort, empty_count_reads_no_element)
+TEST(Quicksort, empty_counts_and_ranges_read_no_element)
 {
     l_quicksort(nullptr, 0, nullptr);
     d_quicksort(nullptr, 0, nullptr);
@@ -161,209 +67,112 @@ TEST(Quicksort, empty_count_reads_no_element)
     d_parallel_qs(nullptr, 5, 4, nullptr, -1);
 }
 
-struct IntCase {
-    Ints keys;
-    Ints sorted;
-    Ints ind;
-};
-
-TEST(Quicksort, small_inputs_end_in_the_defined_arrangement)
+TEST(Quicksort, small_inputs_end_in_the_defined_arrangement_in_both_families)
 {
-    const IntCase cases[] = {
+    struct Case { Ints keys, sorted, ind; } const cases[] = {
         {{42}, {42}, {0}},
         {{3, 1, 2}, {1, 2, 3}, {1, 2, 0}},
-        {{9, 9}, {9, 9}, {1, 0}},
         {{5, 5, 5}, {5, 5, 5}, {2, 1, 0}},
         {{2, 2, 1, 1}, {1, 1, 2, 2}, {2, 3, 0, 1}},
         {{-3, 10, -3, 0}, {-3, -3, 0, 10}, {2, 0, 3, 1}},
-        {{1, 2, 3, 4}, {1, 2, 3, 4}, {0, 1, 2, 3}},
         {{4, 3, 2, 1}, {1, 2, 3, 4}, {3, 2, 1, 0}},
         {{INT32_MAX, INT32_MIN, 0}, {INT32_MIN, 0, INT32_MAX}, {1, 2, 0}},
+        {{6, 4, 8, 4, 6, 4}, {4, 4, 4, 6, 6, 8}, {5, 3, 1, 4, 0, 2}},  // pins the pivot
+        {{6, 1, 7, 4, 8, 7, 6, 1}, {1, 1, 4, 6, 6, 7, 7, 8}, {1, 7, 3, 6, 0, 5, 2, 4}},
     };
-    for (const IntCase &c : cases) {
-        Sorted<int32_t> plain = sorted_by(l_quicksort, c.keys);
-        EXPECT_EQ(plain.keys, c.sorted);
-        EXPECT_EQ(plain.ind, c.ind);
-        expect_identical(plain, sorted_by(l_parallel_quicksort, c.keys), "depth-counting");
+    for (const Case &c : cases) {
+        EXPECT_TRUE(sorted(c.keys) == (Sorted<int32_t>{c.sorted, c.ind}));
+        Sorted<double> d = sorted(Doubles(c.keys.begin(), c.keys.end()));
+        EXPECT_TRUE(d == (Sorted<double>{Doubles(c.sorted.begin(), c.sorted.end()), c.ind}));
+    }
+    // NaN stops both scans like a key equal to the pivot.
+    EXPECT_TRUE(sorted(Doubles{0.5, kNaN, -1.0}) == (Sorted<double>{{-1.0, kNaN, 0.5}, {2, 1, 0}}));
+}
 
-        Doubles d(c.keys.begin(), c.keys.end());
-        Sorted<double> dplain = sorted_by(d_quicksort, d);
-        EXPECT_EQ(dplain.keys, Doubles(c.sorted.begin(), c.sorted.end()));
-        EXPECT_EQ(dplain.ind, c.ind);
-        expect_identical(dplain, sorted_by(d_parallel_quicksort, d), "double depth-counting");
+// Keys ascend (unless NaN is among them) and p_ind is a permutation naming
+// where each sorted key came from.
+template <typename Key>
+void expect_valid(const std::vector<Key> &input, bool has_nan)
+{
+    Sorted<Key> out = sorted(input);
+    Ints perm = out.ind;
+    std::sort(perm.begin(), perm.end());
+    ASSERT_EQ(perm, identity(input.size())) << "p_ind is not a permutation";
+    for (size_t k = 0; k < out.keys.size(); k++) {
+        ASSERT_EQ(memcmp(&out.keys[k], &input[out.ind[k]], sizeof(Key)), 0) << "key at " << k;
+        ASSERT_TRUE(has_nan || k == 0 || out.keys[k - 1] <= out.keys[k]) << "order at " << k;
     }
 }
 
-TEST(Quicksort, nan_stops_both_scans_like_an_equal_key)
-{
-    Sorted<double> out = sorted_by(d_quicksort, {0.5, kNaN, -1.0});
-    EXPECT_EQ(out.keys[0], -1.0);
-    EXPECT_TRUE(std::isnan(out.keys[1]));
-    EXPECT_EQ(out.keys[2], 0.5);
-    EXPECT_EQ(out.ind, (Ints{2, 1, 0}));
-    expect_identical(out, sorted_by(d_parallel_quicksort, {0.5, kNaN, -1.0}), "depth-counting");
-}
-
-TEST(Quicksort, carries_whatever_the_index_array_holds)
-{
-    Ints keys = {30, 10, 20}, ind = {-7, 1000, 5};
-    l_quicksort(keys.data(), 3, ind.data());
-    EXPECT_EQ(ind, (Ints{1000, 5, -7}));
-}
-
-TEST(Quicksort, range_sort_leaves_elements_outside_the_range)
-{
-    Ints keys = {9, 8, 7, 6, 5, 4}, ind = identity(6);
-    l_qs(keys.data(), 1, 4, ind.data());
-    EXPECT_EQ(keys, (Ints{9, 5, 6, 7, 8, 4}));
-    EXPECT_EQ(ind, (Ints{0, 4, 3, 2, 1, 5}));
-
-    Doubles dkeys = {9, 8, 7, 6, 5, 4};
-    ind = identity(6);
-    d_parallel_qs(dkeys.data(), 2, 5, ind.data(), 1);
-    EXPECT_EQ(dkeys, (Doubles{9, 8, 4, 5, 6, 7}));
-    EXPECT_EQ(ind, (Ints{0, 1, 5, 4, 3, 2}));
-}
-
-// ---------------------------------------------------------------------------
-// Randomized: the exact arrangement of plain recursion, and what every
-// result must satisfy, for both key types and both families.
-
-TEST(Quicksort, random_integers_match_plain_recursion_in_every_family)
+TEST(Quicksort, random_inputs_sort_validly_and_identically_in_both_families)
 {
     std::mt19937 gen(20240601);
-    for (int round = 0; round < 300; round++) {
-        size_t n = gen() % 600;
-        Shape shape = (Shape)(round % 4);
-        int32_t spread = round % 3 == 0 ? 3 : 1000000;
-        Ints input = make_ints(n, shape, spread, gen);
-        Sorted<int32_t> expected = by_reference(input);
-        Sorted<int32_t> plain = sorted_by(l_quicksort, input);
-        expect_valid_sort(input, plain, false);
-        expect_identical(expected, plain, "l_quicksort");
-        expect_identical(expected, sorted_by(l_parallel_quicksort, input), "l_parallel_quicksort");
-    }
-}
-
-TEST(Quicksort, random_doubles_with_nan_match_plain_recursion_in_every_family)
-{
-    std::mt19937 gen(77);
-    for (int round = 0; round < 300; round++) {
-        size_t n = gen() % 600;
-        double nan_share = round % 2 ? 0.0 : 0.1;
-        Doubles input = make_doubles(n, round % 3 == 0 ? 4 : 100000, nan_share, gen);
-        Sorted<double> expected = by_reference(input);
-        Sorted<double> plain = sorted_by(d_quicksort, input);
-        expect_valid_sort(input, plain, nan_share > 0.0);
-        expect_identical(expected, plain, "d_quicksort");
-        expect_identical(expected, sorted_by(d_parallel_quicksort, input), "d_parallel_quicksort");
+    for (int round = 0; round < 400; round++) {
+        int32_t spread = round % 3 ? 1000000 : 3;  // a small spread gives many equal keys
+        std::uniform_int_distribution<int32_t> pick(-spread, spread);
+        bool with_nan = round % 2 == 0;
+        Ints ints(gen() % 600);
+        Doubles doubles(ints.size());
+        for (size_t k = 0; k < ints.size(); k++) {
+            ints[k] = pick(gen);
+            doubles[k] = with_nan && gen() % 10 == 0 ? kNaN : pick(gen) * 0.25;
+        }
+        ASSERT_NO_FATAL_FAILURE(expect_valid(ints, false));
+        ASSERT_NO_FATAL_FAILURE(expect_valid(doubles, with_nan));
     }
 }
 
 TEST(Quicksort, any_depth_gives_the_same_arrangement)
 {
     std::mt19937 gen(5);
-    Ints input = make_ints(5000, kRandom, 50, gen);
-    Sorted<int32_t> expected = sorted_by(l_quicksort, input);
-    for (int32_t deep : {INT32_MIN, -1, 0, 1, 2, 15, 40, INT32_MAX}) {
-        Sorted<int32_t> out{input, identity(input.size())};
-        l_parallel_qs(out.keys.data(), 0, (int32_t)input.size() - 1, out.ind.data(), deep);
-        expect_identical(expected, out, "l_parallel_qs");
-
-        Doubles d(input.begin(), input.end());
-        Ints ind = identity(d.size());
-        d_parallel_qs(d.data(), 0, (int32_t)d.size() - 1, ind.data(), deep);
-        EXPECT_EQ(ind, expected.ind) << "d_parallel_qs, deep " << deep;
+    Ints input(5000);
+    for (int32_t &k : input)
+        k = (int32_t)(gen() % 101) - 50;
+    Sorted<int32_t> expected = sorted(input);
+    for (int32_t deep : {INT32_MIN, -1, 0, 1, 15, INT32_MAX}) {
+        Sorted<int32_t> l{input, identity(input.size())};
+        l_parallel_qs(l.keys.data(), 0, (int32_t)input.size() - 1, l.ind.data(), deep);
+        EXPECT_TRUE(l == expected) << "l_parallel_qs, deep " << deep;
+        Sorted<double> d{Doubles(input.begin(), input.end()), identity(input.size())};
+        d_parallel_qs(d.keys.data(), 0, (int32_t)input.size() - 1, d.ind.data(), deep);
+        EXPECT_EQ(d.ind, expected.ind) << "d_parallel_qs, deep " << deep;
     }
 }
 
-TEST(Quicksort, a_million_keys_sort_the_same_in_both_families)
+// Keys whose middle element is the maximum of every range the sort meets, so
+// every split leaves a left part one element shorter than the range; sorted
+// by both families and both key types (a thread's body).
+void *sort_middle_pivot_killer(void *)
 {
-    std::mt19937 gen(11);
-    Ints input = make_ints(1 << 20, kRandom, 1 << 24, gen);
-    Sorted<int32_t> plain = sorted_by(l_quicksort, input);
-    expect_valid_sort(input, plain, false);
-    expect_identical(plain, sorted_by(l_parallel_quicksort, input), "l_parallel_quicksort");
-
-    Doubles dinput = make_doubles(1 << 20, 1 << 24, 0.0, gen);
-    Sorted<double> dplain = sorted_by(d_quicksort, dinput);
-    expect_valid_sort(dinput, dplain, false);
-    expect_identical(dplain, sorted_by(d_parallel_quicksort, dinput), "d_parallel_quicksort");
-}
-
-// ---------------------------------------------------------------------------
-// Bounded nesting
-
-// Keys whose middle element is the maximum of every range the sort meets:
-// each split leaves a left part one element shorter than the range, so plain
-// recursion into the left part would nest once per element.
-Ints middle_pivot_killer(int32_t n)
-{
-    Ints slot = identity(n), keys(n);
+    const int32_t n = 20000;
+    Ints slot = identity(n), keys(n), ind = identity(n);
     for (int32_t k = n - 1; k >= 1; k--) {
         keys[slot[k / 2]] = k;
         std::swap(slot[k / 2], slot[k]);
     }
     keys[slot[0]] = 0;
-    return keys;
+    Ints l1 = keys, l2 = keys;
+    Doubles d1(keys.begin(), keys.end()), d2 = d1;
+    l_quicksort(l1.data(), n, ind.data());
+    d_quicksort(d1.data(), n, ind.data());
+    l_parallel_qs(l2.data(), 0, n - 1, ind.data(), -1);
+    d_parallel_qs(d2.data(), 0, n - 1, ind.data(), INT32_MAX);
+    return nullptr;
 }
 
-// Runs `sort` on a thread with a 256 KiB stack, in a child process so that a
-// stack overflow shows as a failed status rather than ending the tests.
-int status_with_small_stack(void (*sort)())
+// On a thread with a 256 KiB stack, in a child so that an overflow shows as a
+// failed status rather than ending the tests.
+TEST(Quicksort, nesting_stays_bounded_on_a_middle_pivot_killer)
 {
-    return run_in_child([sort] {
-               pthread_attr_t attr;
-               pthread_attr_init(&attr);
-               pthread_attr_setstacksize(&attr, 256 * 1024);
-               pthread_t t;
-               auto body = [](void *f) -> void * {
-                   ((void (*)())f)();
-                   return nullptr;
-               };
-               pthread_create(&t, &attr, body, (void *)sort);
-               pthread_join(t, nullptr);
-           })
-        .status;
-}
-
-const int32_t kKillerSize = 20000;
-
-void sort_killer_plain()
-{
-    Ints keys = middle_pivot_killer(kKillerSize), ind = identity(kKillerSize);
-    l_quicksort(keys.data(), kKillerSize, ind.data());
-    Doubles d(keys.begin(), keys.end());
-    d_quicksort(d.data(), kKillerSize, ind.data());
-}
-
-void sort_killer_depth_counting()
-{
-    Ints keys = middle_pivot_killer(kKillerSize), ind = identity(kKillerSize);
-    l_parallel_qs(keys.data(), 0, kKillerSize - 1, ind.data(), -1);
-    Doubles d(keys.begin(), keys.end());
-    d_parallel_qs(d.data(), 0, kKillerSize - 1, ind.data(), INT32_MAX);
-}
-
-TEST(Quicksort, killer_input_makes_plain_recursion_nest_once_per_element)
-{
-    Ints input = middle_pivot_killer(2000);
-    int32_t nesting = 0;
-    Sorted<int32_t> expected = by_reference(input, &nesting);
-    EXPECT_GE(nesting, 1999);
-    expect_valid_sort(input, expected, false);
-    expect_identical(expected, sorted_by(l_quicksort, input), "l_quicksort");
-    expect_identical(expected, sorted_by(l_parallel_quicksort, input), "l_parallel_quicksort");
-}
-
-TEST(Quicksort, plain_sort_nesting_stays_bounded_on_a_killer_input)
-{
-    EXPECT_EQ(status_with_small_stack(sort_killer_plain), 0);
-}
-
-TEST(Quicksort, depth_counting_nesting_stays_bounded_on_a_killer_input)
-{
-    EXPECT_EQ(status_with_small_stack(sort_killer_depth_counting), 0);
+    RunResult r = run_in_child([] {
+        pthread_attr_t attr;
+        pthread_attr_init(&attr);
+        pthread_attr_setstacksize(&attr, 256 * 1024);
+        pthread_t t;
+        pthread_create(&t, &attr, sort_middle_pivot_killer, nullptr);
+        pthread_join(t, nullptr);
+    });
+    EXPECT_EQ(r.status, 0);
 }
 
 }  // namespace
