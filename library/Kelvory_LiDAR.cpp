@@ -144,7 +144,9 @@ struct PointSummary {
     int32_t maxZ = INT32_MIN, minZ = INT32_MAX;
     uint32_t return_count = 0;
     uint32_t ReturnNumberCount[5] = {0, 0, 0, 0, 0};
-    uint32_t by_return_bits[8] = {0, 0, 0, 0, 0, 0, 0, 0};  // indexed by bits 0-2
+    // Counts by bits 0-2, in four lanes taken in turn: successive records
+    // with the same return number then do not wait on one counter.
+    uint32_t by_return_bits[4][8] = {};
 };
 
 // Records are read in batches of this many (a whole number of 4096-byte
@@ -158,7 +160,7 @@ int32_t load_i32(const unsigned char *p)
     return v;
 }
 
-void summarize_record(PointSummary &s, const unsigned char *rec)
+void summarize_record(PointSummary &s, const unsigned char *rec, size_t lane)
 {
     int32_t X = load_i32(rec), Y = load_i32(rec + 4), Z = load_i32(rec + 8);
     s.maxX = X > s.maxX ? X : s.maxX;
@@ -167,7 +169,7 @@ void summarize_record(PointSummary &s, const unsigned char *rec)
     s.minY = Y < s.minY ? Y : s.minY;
     s.maxZ = Z > s.maxZ ? Z : s.maxZ;
     s.minZ = Z < s.minZ ? Z : s.minZ;
-    s.by_return_bits[rec[14] & 7u]++;
+    s.by_return_bits[lane][rec[14] & 7u]++;
     s.return_count++;
 }
 
@@ -175,7 +177,8 @@ void summarize_record(PointSummary &s, const unsigned char *rec)
 void count_by_return(PointSummary &s)
 {
     for (int r = 1; r <= 5; r++)
-        s.ReturnNumberCount[r - 1] = s.by_return_bits[r];
+        for (int lane = 0; lane < 4; lane++)
+            s.ReturnNumberCount[r - 1] += s.by_return_bits[lane][r];
 }
 
 // Reads whole records from the current position to the end of the file,
@@ -184,13 +187,15 @@ void count_by_return(PointSummary &s)
 bool summarize_records(FILE *fp, unsigned char *buf, size_t batch, size_t reclen,
                        PointSummary &s)
 {
+    PointSummary t = s;  // a local copy stays in registers through the loop
     size_t got;
     do {
         got = fread(buf, 1, batch, fp);
         size_t whole = got / reclen;
         for (size_t i = 0; i < whole; i++)
-            summarize_record(s, buf + i * reclen);
+            summarize_record(t, buf + i * reclen, i & 3);
     } while (got == batch);
+    s = t;
     return !ferror(fp);
 }
 

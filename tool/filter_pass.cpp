@@ -5,10 +5,13 @@
 #include "Kelvory_LiDAR.h"
 #include "kelvory_cores.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <type_traits>
 
 namespace {
 
@@ -26,9 +29,14 @@ T load(const unsigned char *p)
     return v;
 }
 
+// GPS time is compared as the double it is; every other attribute is an
+// integer field and is compared as an integer.
+template <int AttrID>
+using Value = std::conditional_t<AttrID == 13, double, int64_t>;
+
 // The value of attribute `AttrID` of one record, as compared with the bounds.
 template <int AttrID>
-double extract(const unsigned char *rec)
+Value<AttrID> extract(const unsigned char *rec)
 {
     if constexpr (AttrID == 1) return load<int32_t>(rec + 0);
     if constexpr (AttrID == 2) return load<int32_t>(rec + 4);
@@ -57,6 +65,28 @@ struct Pass {
 
 enum class ScanResult { ok, read_error, write_error };
 
+// The closed range [lo, hi] in the attribute's own type. For an integer v,
+// lo <= v exactly when ceil(lo) <= v, and v <= hi exactly when v <= floor(hi);
+// a NaN bound, like a NaN value, lets nothing pass. Clamping to +-4e18 keeps
+// the conversion defined and lies beyond every field's range.
+template <typename T>
+struct Bounds {
+    T lo, hi;
+};
+
+template <typename T>
+Bounds<T> bounds_in(double lo, double hi)
+{
+    if constexpr (std::is_floating_point_v<T>) {
+        return {lo, hi};
+    } else {
+        const double big = 4e18;
+        double l = std::isnan(lo) ? big : std::min(std::ceil(std::max(lo, -big)), big);
+        double h = std::isnan(hi) ? -big : std::max(std::floor(std::min(hi, big)), -big);
+        return {(T)l, (T)h};
+    }
+}
+
 // One loop per (record layout, attribute): one read per batch of whole
 // records, one extraction and one comparison per record, and one write per
 // batch of kept records. NaN fails both comparisons and is never kept.
@@ -64,21 +94,23 @@ enum class ScanResult { ok, read_error, write_error };
 template <size_t RecLen, int AttrID>
 ScanResult scan(Pass &ps, double AttrMin, double AttrMax)
 {
+    const Bounds<Value<AttrID>> b = bounds_in<Value<AttrID>>(AttrMin, AttrMax);
     const size_t batch = kBatchRecords * RecLen;
+    unsigned char *const in = ps.inbuf, *const out = ps.outbuf;
     size_t got;
     do {
-        got = fread(ps.inbuf, 1, batch, ps.fin);
+        got = fread(in, 1, batch, ps.fin);
         const size_t whole = got / RecLen;  // a trailing partial record is not a record
         size_t kept = 0;
         for (size_t i = 0; i < whole; i++) {
             // Copy every record and advance only past kept ones: no branch
             // for the processor to mispredict on mixed data.
-            const unsigned char *rec = ps.inbuf + i * RecLen;
-            double v = extract<AttrID>(rec);
-            memcpy(ps.outbuf + RecLen * kept, rec, RecLen);
-            kept += (AttrMin <= v) & (v <= AttrMax);
+            const unsigned char *rec = in + i * RecLen;
+            const Value<AttrID> v = extract<AttrID>(rec);
+            memcpy(out + RecLen * kept, rec, RecLen);
+            kept += (b.lo <= v) & (v <= b.hi);
         }
-        if (kept && fwrite(ps.outbuf, RecLen, kept, ps.fout) != kept)
+        if (kept && fwrite(out, RecLen, kept, ps.fout) != kept)
             return ScanResult::write_error;
         ps.rec_cnt += (uint32_t)kept;
     } while (got == batch);
