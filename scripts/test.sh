@@ -4,8 +4,13 @@
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh cmake:cmake g++:g++ make:make /usr/include/gtest/gtest.h:libgtest-dev \
-    pkg-config:pkg-config groff:groff-base dpkg-deb:dpkg clang:clang \
-    /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a:libclang-rt-14-dev
+    pkg-config:pkg-config groff:groff-base dpkg-deb:dpkg
+# clang and its libFuzzer runtime, for the short fuzz run at the end.
+runtime=$(clang -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null || true)
+case "$runtime" in
+/*) [ -f "$runtime" ] || sh scripts/deps.sh "/missing-fuzzer-runtime:clang libclang-rt-dev" ;;
+*) sh scripts/deps.sh "/missing-fuzzer-runtime:clang libclang-rt-dev" ;;
+esac
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=ON -DQUORVANE_BENCH=ON
 cmake --build build -j"$jobs"
