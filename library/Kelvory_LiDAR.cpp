@@ -246,7 +246,10 @@ void store_summary(LAS12Header &h, const PointSummary &s)
 int16_t update_open_file(const char *filename, FILE *fp, LASType kind, LAS12Header *ph)
 {
     if (fread(ph, 1, sizeof *ph, fp) != sizeof *ph) {
-        printf("\nFile %s is too short to hold a LAS header block\n\n", filename);
+        if (ferror(fp))
+            printf("\nCannot read the header of %s for header update\n\n", filename);
+        else
+            printf("\nFile %s is too short to hold a LAS header block\n\n", filename);
         return -1;
     }
     PointSummary s;
