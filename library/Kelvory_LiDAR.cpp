@@ -114,14 +114,17 @@ static LASType check_las_stream(const char *filename, FILE *fp)
     return classify_las(filename, minor, format, (uint16_t)(len[0] | (len[1] << 8)));
 }
 
-LASType check_las(const char *filename)
+LASType check_las_why(const char *filename, bool *name_refused)
 {
+    *name_refused = false;
     if (file_access(filename) < 0) {
         error_msg(1, filename);
         return -1;
     }
-    if (check_file_extension(filename, "las") < 0)
+    if (check_file_extension(filename, "las") < 0) {
+        *name_refused = true;
         return -1;
+    }
     FILE *fp = fopen(filename, "rb");
     if (!fp) {
         printf("\nCannot open file %s in binary mode\n\n", filename);
@@ -130,6 +133,12 @@ LASType check_las(const char *filename)
     LASType kind = check_las_stream(filename, fp);
     fclose(fp);
     return kind;
+}
+
+LASType check_las(const char *filename)
+{
+    bool name_refused;
+    return check_las_why(filename, &name_refused);
 }
 
 // ---------------------------------------------------------------------------
@@ -272,9 +281,10 @@ int16_t update_open_file(const char *filename, FILE *fp, LASType kind, LAS12Head
 
 int16_t update_header_status(const char *filename)
 {
-    LASType kind = check_las(filename);
+    bool name_refused;
+    LASType kind = check_las_why(filename, &name_refused);
     if (kind < 0)
-        return -1;
+        return name_refused ? UPDATE_NAME_REFUSED : -1;
     FILE *fp = fopen(filename, "r+b");
     if (!fp) {
         printf("\nCannot open binary file %s for header update\n\n", filename);

@@ -7,7 +7,15 @@
 
 #include <stdint.h>
 
+// update_header_status: 0 when the header was rewritten, -1 when the file
+// could not be examined, read or written (it is then no result), and
+// UPDATE_NAME_REFUSED when its name does not end in ".las" (nothing was
+// touched; the caller decides whether the file stays).
+#define UPDATE_NAME_REFUSED (-2)
 int16_t update_header_status(const char *filename);
+
+// check_las, also telling whether the refusal was the name's extension.
+int16_t check_las_why(const char *filename, bool *name_refused);
 int16_t check_numeric_argument_status(const char *str);
 int16_t check_DEM_status(const char *str);
 

@@ -1,27 +1,21 @@
-// The filter pass as a user runs it: exact console output, exact output
-// bytes, and every refusal and failure ending with status 255.
+// The filter pass as a user runs it: the exact console output of every way a
+// run ends, exact output bytes against an independent reading, and nothing
+// false left at the output path after a refusal, a failure or an interrupt.
 #include "reference.h"
 #include "run_tool.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <random>
 #include <regex>
 #include <sys/resource.h>
 #include <sys/sysmacros.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <csignal>
 
 namespace {
-
-std::string no_decimals(const std::string &arg)
-{
-    char buf[64];
-    snprintf(buf, sizeof buf, "%.f", atof(arg.c_str()));
-    return buf;
-}
 
 std::vector<LasPoint> ramp(size_t n)
 {
@@ -31,6 +25,25 @@ std::vector<LasPoint> ramp(size_t n)
     return points;
 }
 
+// The banner and request summary for in.las -> out.las, as printed.
+std::string prologue(const std::string &name, const std::string &min, const std::string &max)
+{
+    return std::string(kBanner) + summary_text("in.las", "out.las", name, min, max);
+}
+
+// A completed run's output: `before` exactly, then the elapsed time.
+void expect_completed(const RunResult &r, const std::string &before)
+{
+    EXPECT_EQ(r.out.substr(0, before.size()), before);
+    EXPECT_TRUE(std::regex_match(r.out.substr(std::min(before.size(), r.out.size())),
+                                 std::regex("[0-9]+\\.[0-9]{3} seconds\n")))
+        << r.out;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+}
+
+// Every run works in one folder on the fixed names in.las and out.las, so
+// that the expected texts can be written out as the user sees them.
 class Filter : public ::testing::Test {
 protected:
     TempDir dir;
@@ -42,48 +55,26 @@ protected:
         ASSERT_TRUE(write_las(in, opts, points));
     }
 
-    RunResult filter(int attr, const std::string &min, const std::string &max)
+    RunResult filter(int attr, const std::string &min, const std::string &max,
+                     const std::function<void()> &prepare = {})
     {
-        return run_quorvane({in, out, std::to_string(attr), min, max});
+        return run_quorvane_in(dir.path, {"in.las", "out.las", std::to_string(attr), min, max},
+                               prepare);
     }
 
-    // Keeps every record, in a child process that `prepare` sets up first.
-    RunResult filter_all_intensities_after(const std::function<void()> &prepare)
-    {
-        return run_in_child([&] {
-            prepare();
-            execl(QUORVANE_EXE, QUORVANE_EXE, in.c_str(), out.c_str(), "4", "0", "65535", (char *)nullptr);
-            _exit(127);
-        });
-    }
-
-    std::string prologue(int attr, const std::string &min, const std::string &max)
-    {
-        return std::string(kBanner) +
-               summary_text(in, out, attribute_name(attr), no_decimals(min), no_decimals(max));
-    }
-
-    // Runs the filter and checks the printed lines and the output's bytes
-    // against the independent reading of the input.
+    // Runs the filter and checks the status, the kept count it prints and
+    // the output's bytes against the independent reading of the input.
     Expected expect_filter_matches(int attr, const std::string &min, const std::string &max)
     {
         Expected e = expected_filter(read_file(in), attr, atof(min.c_str()), atof(max.c_str()));
         RunResult r = filter(attr, min, max);
-        EXPECT_EQ(r.err, "");
-        if (e.kept == 0) {
-            EXPECT_EQ(r.out, prologue(attr, min, max) +
-                                 record_summary_text(e.claimed, 0) +
-                                 "\nNo points retained\n");
-            EXPECT_EQ(r.status, 255);
+        SCOPED_TRACE("attribute " + std::to_string(attr) + " [" + min + ", " + max + "]");
+        EXPECT_EQ(printed_output_records(r.out), (long)e.kept);
+        EXPECT_EQ(r.status, e.kept ? 0 : 255);
+        if (e.kept == 0)
             EXPECT_FALSE(file_exists(out));
-            return e;
-        }
-        std::string head = prologue(attr, min, max) + completed_run_text(out, e.claimed, e.kept);
-        EXPECT_EQ(r.out.substr(0, head.size()), head) << "attribute " << attr;
-        EXPECT_TRUE(std::regex_match(r.out.substr(std::min(head.size(), r.out.size())),
-                                     std::regex("[0-9]+\\.[0-9]{3} seconds\n")));
-        EXPECT_EQ(r.status, 0);
-        EXPECT_TRUE(read_file(out) == e.file) << "attribute " << attr << " [" << min << ", " << max << "]";
+        else
+            EXPECT_TRUE(read_file(out) == e.file);
         return e;
     }
 
@@ -104,16 +95,149 @@ protected:
     }
 };
 
+// --- Every ending, byte for byte -------------------------------------------
+
 TEST_F(Filter, completed_run_prints_the_summary_sequence_and_writes_the_kept_records)
 {
     LasOptions opts;
     opts.vlr_bytes = make_vlr("LASF_Projection", 34735, "GeoKeyDirectoryTag", {1, 0, 1, 0, 0, 0, 0, 0});
     opts.vlr_count = 1;
     make_input(opts, ramp(500));
-    Expected e = expect_filter_matches(9, "2", "2");
-    EXPECT_GT(e.kept, 100u);
-    EXPECT_LT(e.kept, 500u);
+    RunResult r = filter(9, "2", "2.4");
+    expect_completed(r, prologue("Class", "2", "2") +
+                            "Input Records  :       500\n"
+                            "Output Records :       244\n"
+                            "% Retained     :        48.80\n\n"
+                            "... Updating Header ...                                                       \r"
+                            "\rHeader of file out.las has been updated    "
+                            "\nCompleted in ");
+    EXPECT_TRUE(read_file(out) == expected_filter(read_file(in), 9, 2, 2).file);
 }
+
+TEST_F(Filter, empty_result_prints_the_message_and_an_empty_line_and_removes_the_output)
+{
+    make_input(LasOptions(), ramp(30));
+    write_file(out, {1, 2, 3});
+    RunResult r = filter(9, "200", "255");
+    EXPECT_EQ(r.out, prologue("Class", "200", "255") +
+                         "Input Records  :        30\n"
+                         "Output Records :         0\n"
+                         "% Retained     :         0.00\n\n"
+                         "\nNo points retained\n\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_FALSE(file_exists(out));
+}
+
+TEST_F(Filter, prints_a_word_not_a_division_by_zero_when_the_header_claims_no_points)
+{
+    LasOptions opts;
+    opts.claim_count = true;
+    opts.claimed = 0;
+    make_input(opts, ramp(20));
+    expect_completed(filter(4, "0", "65535.5"),
+                     prologue("Intensity", "0", "65536") +
+                         "Input Records  :         0\n"
+                         "Output Records :        20\n"
+                         "% Retained     :          n/a\n\n"
+                         "... Updating Header ...                                                       \r"
+                         "\rHeader of file out.las has been updated    "
+                         "\nCompleted in ");
+}
+
+TEST_F(Filter, refuses_gps_time_on_layouts_without_it_leaving_the_header)
+{
+    for (uint8_t format : {0, 2}) {
+        LasOptions opts;
+        opts.PointDataFormatID = format;
+        opts.vlr_bytes.assign(30, 1);
+        make_input(opts, ramp(10));
+        RunResult r = filter(13, "0", "1");
+        EXPECT_EQ(r.out, prologue("GPS Time", "0", "1") +
+                             "\nInput file (in.las) does not carry GPS Time Information (Attribute 13)\n\n");
+        EXPECT_EQ(r.status, 255);
+        std::vector<unsigned char> input = read_file(in);
+        EXPECT_TRUE(read_file(out) == std::vector<unsigned char>(input.begin(), input.begin() + 227));
+    }
+}
+
+TEST_F(Filter, refuses_the_same_file_as_input_and_output_by_identity)
+{
+    make_input(LasOptions(), ramp(20));
+    std::vector<unsigned char> before = read_file(in);
+    ASSERT_EQ(symlink("in.las", dir.file("sym.las").c_str()), 0);
+    ASSERT_EQ(link(in.c_str(), dir.file("hard.las").c_str()), 0);
+    for (std::string other : {std::string("in.las"), std::string("./in.las"), std::string("sym.las"),
+                              std::string("hard.las"), dir.path + "/in.las"}) {
+        RunResult r = run_quorvane_in(dir.path, {"in.las", other, "9", "0", "255"});
+        EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", other, "Class", "0", "255") +
+                             "\nSame file name (in.las) has been specified twice\n"
+                             "Usage:\nQuorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>\n\n");
+        EXPECT_EQ(r.status, 255);
+        EXPECT_TRUE(read_file(in) == before) << other;
+    }
+}
+
+TEST_F(Filter, refuses_inputs_whose_header_block_is_cut_short_or_overlapped)
+{
+    std::vector<unsigned char> bytes = las_image(LasOptions(), ramp(3));
+    write_file(in, std::vector<unsigned char>(bytes.begin(), bytes.begin() + 200));
+    RunResult r = filter(9, "0", "255");
+    EXPECT_EQ(r.out, prologue("Class", "0", "255") +
+                         "\nFile in.las is too short to hold a LAS header block\n\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_FALSE(file_exists(out));
+
+    bytes[96] = 200;  // OffsetToData 200
+    write_file(in, bytes);
+    r = filter(9, "0", "255");
+    EXPECT_EQ(r.out, prologue("Class", "0", "255") +
+                         "\nOffsetToData of in.las (200) lies inside its 227-byte header block\n\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_FALSE(file_exists(out));
+}
+
+TEST_F(Filter, reports_an_output_that_cannot_be_opened)
+{
+    make_input(LasOptions(), ramp(5));
+    RunResult r = run_quorvane_in(dir.path, {"in.las", "missing/out.las", "9", "0", "255"});
+    EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", "missing/out.las", "Class", "0", "255") +
+                         "\nCannot open output LAS file missing/out.las for writing\n\n"
+                         "Usage:\nQuorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>\n\n");
+    EXPECT_EQ(r.status, 255);
+}
+
+TEST_F(Filter, reports_a_failed_write_and_removes_the_incomplete_output)
+{
+    make_input(LasOptions(), ramp(20000));  // about 560 kB
+    RunResult r = filter(4, "0", "65535", [] {
+        struct rlimit lim = {100000, 100000};  // a 100 kB file-size limit
+        setrlimit(RLIMIT_FSIZE, &lim);
+        signal(SIGXFSZ, SIG_IGN);
+    });
+    EXPECT_EQ(r.out, prologue("Intensity", "0", "65535") + "\nCannot write output LAS file out.las\n\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_FALSE(file_exists(out));
+}
+
+TEST_F(Filter, keeps_the_file_and_its_stored_count_when_the_header_update_refuses_its_name)
+{
+    make_input(LasOptions(), ramp(40));
+    RunResult r = run_quorvane_in(dir.path, {"in.las", "out.txt", "9", "2", "2"});
+    EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", "out.txt", "Class", "2", "2") +
+                         "Input Records  :        40\n"
+                         "Output Records :        18\n"
+                         "% Retained     :        45.00\n\n"
+                         "... Updating Header ...                                                       \r"
+                         "\nFile extension of out.txt is not .las\n");
+    EXPECT_EQ(r.status, 255);
+    std::vector<unsigned char> written = read_file(dir.file("out.txt"));
+    ASSERT_EQ(written.size(), 227 + 18 * 28u);
+    LAS12Header h;
+    memcpy(&h, written.data(), sizeof h);
+    EXPECT_EQ(+h.NumberOfPointReturns, 18u);  // `+` reads the packed field by value
+}
+
+// --- What is kept ----------------------------------------------------------
 
 TEST_F(Filter, keeps_both_ends_of_the_range_for_every_attribute_on_every_layout)
 {
@@ -173,14 +297,65 @@ TEST_F(Filter, converts_coordinate_bounds_with_scale_and_offset)
         points.push_back(p);
     }
     make_input(opts, points);
-    Expected e = expect_filter_matches(1, "1000", "1000.5");
-    EXPECT_EQ(e.kept, 51u);  // stored X 0 to 50
-    e = expect_filter_matches(1, "999.985", "999.995");
-    EXPECT_EQ(e.kept, 1u);  // stored -1 denotes 999.99
-    LAS12Header h;
-    memcpy(&h, read_file(out).data(), sizeof h);
-    EXPECT_EQ(+h.MaxX, 999.99);
-    EXPECT_EQ(+h.MinX, 999.99);
+    EXPECT_EQ(expect_filter_matches(1, "1000", "1000.5").kept, 51u);  // stored X 0 to 50
+    EXPECT_EQ(expect_filter_matches(1, "999.985", "999.995").kept, 1u);  // stored -1 is 999.99
+    // Bounds between two stored values are not rounded: 1000.005 is 0.5.
+    EXPECT_EQ(expect_filter_matches(1, "1000.005", "1000.015").kept, 1u);
+}
+
+// A coordinate typed as a value the file stores selects exactly the records
+// that store it, whatever the scale and offset. The texts are made from the
+// stored integer in decimal arithmetic, as a user would read them.
+TEST_F(Filter, a_coordinate_typed_as_a_stored_value_keeps_the_records_storing_it)
+{
+    struct Case { int decimals; const char *offset; int64_t offset_units; };
+    const Case cases[] = {{2, "0", 0}, {2, "1000", 100000}, {2, "4000000", 400000000},
+                          {2, "-123", -12300}, {3, "0", 0}, {3, "1000", 1000000},
+                          {3, "4000000", 4000000000}, {3, "-123", -123000},
+                          {7, "0", 0}, {7, "1000", 10000000000}, {7, "4000000", 40000000000000},
+                          {7, "-123", -1230000000}};
+    const int32_t stored[] = {28, -28, 1, -1, 12345, -99990, 2000000000, -2000000000, 7, 0};
+    for (const Case &c : cases) {
+        // With seven decimals only values with a zero last digit can be typed
+        // (the bound check allows six).
+        std::vector<int32_t> typed;
+        for (int32_t z : stored)
+            typed.push_back(c.decimals == 7 ? z - z % 10 : z);
+        LasOptions opts;
+        opts.scale[2] = std::pow(10.0, -c.decimals);
+        opts.offset[2] = atof(c.offset);
+        std::vector<LasPoint> points;
+        for (int32_t z : typed)
+            for (int32_t dz : {-1, 0, 0, 1}) {
+                LasPoint p;
+                p.Z = z + dz;
+                points.push_back(p);
+            }
+        make_input(opts, points);
+        for (int32_t z_typed : typed) {
+            int64_t units = c.offset_units + z_typed;
+            uint64_t mag = (uint64_t)(units < 0 ? -units : units), p10 = 1;
+            for (int i = 0; i < c.decimals; i++)
+                p10 *= 10;
+            char text[64];
+            snprintf(text, sizeof text, "%s%llu.%0*llu", units < 0 ? "-" : "",
+                     (unsigned long long)(mag / p10), c.decimals, (unsigned long long)(mag % p10));
+            if (c.decimals == 7)
+                text[strlen(text) - 1] = '\0';
+            RunResult r = filter(3, text, text);
+            SCOPED_TRACE(std::string("scale 1e-") + std::to_string(c.decimals) + " offset " +
+                         c.offset + " typed " + text);
+            size_t storing = std::count_if(points.begin(), points.end(),
+                                           [&](const LasPoint &p) { return p.Z == z_typed; });
+            ASSERT_EQ(r.status, storing ? 0 : 255) << r.out;
+            if (storing) {
+                std::vector<unsigned char> written = read_file(out);
+                LAS12Header h;
+                memcpy(&h, written.data(), sizeof h);
+                EXPECT_EQ(+h.NumberOfPointReturns, storing);
+            }
+        }
+    }
 }
 
 TEST_F(Filter, negative_scale_reverses_the_converted_bounds)
@@ -207,22 +382,6 @@ TEST_F(Filter, gps_time_filters_layouts_that_carry_it_and_never_keeps_nan)
     EXPECT_EQ(expect_filter_matches(13, "101", "104").kept, 3u);
 }
 
-TEST_F(Filter, refuses_gps_time_on_layouts_without_it_leaving_the_header)
-{
-    for (uint8_t format : {0, 2}) {
-        LasOptions opts;
-        opts.PointDataFormatID = format;
-        opts.vlr_bytes.assign(30, 1);
-        make_input(opts, ramp(10));
-        RunResult r = filter(13, "0", "1");
-        EXPECT_EQ(r.out, prologue(13, "0", "1") + "\nInput file (" + in +
-                             ") does not carry GPS Time Information (Attribute 13)\n\n");
-        EXPECT_EQ(r.status, 255);
-        std::vector<unsigned char> input = read_file(in);
-        EXPECT_TRUE(read_file(out) == std::vector<unsigned char>(input.begin(), input.begin() + 227));
-    }
-}
-
 TEST_F(Filter, reports_the_claimed_count_and_ignores_a_trailing_partial_record)
 {
     LasOptions opts;
@@ -238,25 +397,6 @@ TEST_F(Filter, reports_the_claimed_count_and_ignores_a_trailing_partial_record)
     EXPECT_EQ(e.kept, 999u);
 }
 
-TEST_F(Filter, prints_a_word_not_a_division_by_zero_when_the_header_claims_no_points)
-{
-    LasOptions opts;
-    opts.claim_count = true;
-    opts.claimed = 0;
-    make_input(opts, ramp(20));
-    RunResult r = filter(4, "0", "65535");
-    EXPECT_NE(r.out.find("% Retained     :          n/a\n\n"), std::string::npos);
-    EXPECT_EQ(r.out.find("inf"), std::string::npos);
-    EXPECT_EQ(expect_filter_matches(4, "0", "65535").kept, 20u);
-}
-
-TEST_F(Filter, deletes_the_output_when_no_point_is_retained)
-{
-    make_input(LasOptions(), ramp(30));
-    write_file(out, {1, 2, 3});
-    EXPECT_EQ(expect_filter_matches(9, "200", "255").kept, 0u);
-}
-
 TEST_F(Filter, scans_nothing_in_files_without_a_record_layout)
 {
     LasOptions opts;
@@ -266,80 +406,7 @@ TEST_F(Filter, scans_nothing_in_files_without_a_record_layout)
     EXPECT_EQ(expect_filter_matches(9, "0", "255").kept, 0u);
 }
 
-TEST_F(Filter, refuses_the_same_file_as_input_and_output_by_identity)
-{
-    make_input(LasOptions(), ramp(20));
-    std::vector<unsigned char> before = read_file(in);
-    ASSERT_EQ(symlink(in.c_str(), dir.file("sym.las").c_str()), 0);
-    ASSERT_EQ(link(in.c_str(), dir.file("hard.las").c_str()), 0);
-    ASSERT_EQ(chdir(dir.path.c_str()), 0);
-    for (std::string other : {in, dir.path + "/./in.las", std::string("in.las"), dir.file("sym.las"),
-                              dir.file("hard.las")}) {
-        RunResult r = run_quorvane({in, other, "9", "0", "255"});
-        EXPECT_EQ(r.out, std::string(kBanner) + summary_text(in, other, "Class", "0", "255") +
-                             "\nSame file name (" + in + ") has been specified twice\n" + kUsage);
-        EXPECT_EQ(r.status, 255);
-        EXPECT_TRUE(read_file(in) == before) << other;
-    }
-}
-
-TEST_F(Filter, refuses_inputs_whose_header_block_is_cut_short_or_overlapped)
-{
-    std::vector<unsigned char> bytes = las_image(LasOptions(), ramp(3));
-    write_file(in, std::vector<unsigned char>(bytes.begin(), bytes.begin() + 200));
-    RunResult r = filter(9, "0", "255");
-    EXPECT_EQ(r.out, prologue(9, "0", "255") + "\nFile " + in +
-                         " is too short to hold a LAS header block\n\n");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_FALSE(file_exists(out));
-
-    bytes[96] = 200;  // OffsetToData 200
-    write_file(in, bytes);
-    r = filter(9, "0", "255");
-    EXPECT_EQ(r.out, prologue(9, "0", "255") + "\nOffsetToData of " + in +
-                         " (200) lies inside its 227-byte header block\n\n");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_FALSE(file_exists(out));
-}
-
-TEST_F(Filter, reports_a_failed_write_and_removes_the_incomplete_output)
-{
-    make_input(LasOptions(), ramp(20000));  // about 560 kB
-    RunResult r = filter_all_intensities_after([] {
-        struct rlimit lim = {100000, 100000};  // a 100 kB file-size limit
-        setrlimit(RLIMIT_FSIZE, &lim);
-        signal(SIGXFSZ, SIG_IGN);
-    });
-    EXPECT_EQ(r.out, prologue(4, "0", "65535") + "\nCannot write output LAS file " + out + "\n\n");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_FALSE(file_exists(out));
-}
-
-TEST_F(Filter, reports_a_failed_read_and_removes_the_incomplete_output)
-{
-#ifdef QUORVANE_SANITIZED
-    GTEST_SKIP() << "a preloaded shim cannot load ahead of the sanitizer runtime";
-#endif
-    make_input(LasOptions(), ramp(100000));  // 2.8 MB: the read fails after the first batch
-    RunResult r = filter_all_intensities_after([&] {
-        setenv("LD_PRELOAD", FAIL_READ_SHIM, 1);
-        setenv("QUORVANE_FAIL_READ", in.c_str(), 1);
-        setenv("QUORVANE_FAIL_AFTER", "1000000", 1);
-    });
-    EXPECT_EQ(r.out, prologue(4, "0", "65535") + "\nError reading input LAS file " + in + "\n\n");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_FALSE(file_exists(out));
-}
-
-TEST_F(Filter, reports_an_output_that_cannot_be_opened)
-{
-    make_input(LasOptions(), ramp(5));
-    out = dir.file("missing/out.las");
-    RunResult r = filter(9, "0", "255");
-    EXPECT_EQ(r.out, prologue(9, "0", "255") + "\nCannot open output LAS file " + out +
-                         " for writing\n\n" + kUsage);
-    EXPECT_EQ(r.status, 255);
-}
+// --- What is removed -------------------------------------------------------
 
 TEST_F(Filter, never_removes_a_device_named_as_output)
 {
@@ -347,28 +414,175 @@ TEST_F(Filter, never_removes_a_device_named_as_output)
     out = dir.file("null");
     if (mknod(out.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
         GTEST_SKIP() << "cannot create a device node here";
-    RunResult r = filter(9, "200", "255");  // nothing kept
+    RunResult r = run_quorvane_in(dir.path, {"in.las", "null", "9", "200", "255"});  // nothing kept
     EXPECT_EQ(r.status, 255);
     struct stat st;
     ASSERT_EQ(stat(out.c_str(), &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
-TEST_F(Filter, leaves_the_stored_count_when_the_header_update_refuses_the_output_name)
+TEST_F(Filter, writes_through_a_symbolic_link_and_removes_what_it_wrote_not_the_link)
 {
-    make_input(LasOptions(), ramp(40));
-    out = dir.file("out.txt");
-    Expected e = expected_filter(read_file(in), 9, 2, 2);
-    RunResult r = filter(9, "2", "2");
-    std::string text = completed_run_text(out, e.claimed, e.kept);
-    text = text.substr(0, text.find("\rHeader"));
-    EXPECT_EQ(r.out, prologue(9, "2", "2") + text + "\nFile extension of " + out + " is not .las\n");
+    make_input(LasOptions(), ramp(50));
+    ASSERT_EQ(symlink("target.las", out.c_str()), 0);
+    EXPECT_EQ(filter(9, "2", "2").status, 0);
+    EXPECT_TRUE(read_file(dir.file("target.las")) == expected_filter(read_file(in), 9, 2, 2).file);
+    EXPECT_EQ(filter(9, "200", "255").status, 255);  // nothing kept
+    EXPECT_FALSE(file_exists(dir.file("target.las")));
+    struct stat st;
+    EXPECT_EQ(lstat(out.c_str(), &st), 0) << "the link stays";
+}
+
+// --- Interrupts ------------------------------------------------------------
+
+class Interrupt : public Filter {
+protected:
+    std::vector<unsigned char> before;
+    void SetUp() override
+    {
+        make_input(LasOptions(), ramp(70000));  // more than one batch of records
+        before = read_file(in);
+    }
+    RunResult held_at(const char *point, int sig, int attr = 4,
+                      const std::function<void()> &prepare = {}, int then_sig = 0)
+    {
+        return run_held(dir.path, {"in.las", "out.las", std::to_string(attr), "0", "65535"}, point,
+                        sig, prepare, then_sig);
+    }
+};
+
+TEST_F(Interrupt, removes_the_incomplete_output_and_ends_by_the_signal)
+{
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
+        for (const char *point : {"scan", "update"}) {
+            RunResult r = held_at(point, sig);
+            EXPECT_EQ(r.status, killed_by(sig)) << point << " " << sig;
+            EXPECT_FALSE(file_exists(out)) << point << " " << sig;
+            EXPECT_TRUE(read_file(in) == before);
+        }
+    }
+}
+
+TEST_F(Interrupt, removes_nothing_once_the_run_is_complete_or_the_header_kept)
+{
+    RunResult r = held_at("done", SIGTERM);
+    EXPECT_EQ(r.status, killed_by(SIGTERM));
+    EXPECT_TRUE(read_file(out) == expected_filter(before, 4, 0, 65535).file);
+
+    LasOptions opts;
+    opts.PointDataFormatID = 0;
+    make_input(opts, ramp(10));
+    r = held_at("gps", SIGINT, 13);
+    EXPECT_EQ(r.status, killed_by(SIGINT));
+    EXPECT_EQ(read_file(out).size(), 227u);
+}
+
+TEST_F(Interrupt, a_signal_ignored_at_start_stays_ignored)
+{
+    // SIGHUP is discarded as it is sent; the SIGTERM that follows ends the run.
+    RunResult r = held_at("scan", SIGHUP, 4, [] { signal(SIGHUP, SIG_IGN); }, SIGTERM);
+    EXPECT_EQ(r.status, killed_by(SIGTERM));
+    EXPECT_FALSE(file_exists(out));
+}
+
+TEST_F(Interrupt, a_file_size_limit_removes_the_output)
+{
+    RunResult r = filter(4, "0", "65535", [] {
+        struct rlimit lim = {100000, 100000};
+        setrlimit(RLIMIT_FSIZE, &lim);
+    });
+    EXPECT_EQ(r.status, killed_by(SIGXFSZ));
+    EXPECT_FALSE(file_exists(out));
+}
+
+// --- Injected faults -------------------------------------------------------
+
+#ifdef QUORVANE_SANITIZED
+#define SKIP_WITHOUT_SHIM() GTEST_SKIP() << "a preloaded shim cannot load ahead of the sanitizer runtime"
+#else
+#define SKIP_WITHOUT_SHIM() (void)0
+#endif
+
+class Fault : public Filter {
+protected:
+    void SetUp() override { make_input(LasOptions(), ramp(100000)); }
+    RunResult filter_with(const char *fault, const char *path, int attr = 4,
+                          const char *min = "0", const char *max = "65535", const char *output = "out.las")
+    {
+        return run_quorvane_in(dir.path, {"in.las", output, std::to_string(attr), min, max}, [=] {
+            setenv("LD_PRELOAD", FAULTS_SHIM, 1);
+            setenv("QUORVANE_FAULT", fault, 1);
+            setenv("QUORVANE_FAULT_PATH", path, 1);
+            setenv("QUORVANE_FAULT_AFTER", "1000000", 1);
+        });
+    }
+    const std::string updating = prologue("Intensity", "0", "65535") +
+                                 "Input Records  :    100000\n"
+                                 "Output Records :    100000\n"
+                                 "% Retained     :       100.00\n\n"
+                                 "... Updating Header ...                                                       \r";
+};
+
+TEST_F(Fault, a_failed_read_reports_it_and_removes_the_incomplete_output)
+{
+    SKIP_WITHOUT_SHIM();
+    RunResult r = filter_with("read", "/in.las");
+    EXPECT_EQ(r.out, prologue("Intensity", "0", "65535") + "\nError reading input LAS file in.las\n\n");
     EXPECT_EQ(r.status, 255);
-    std::vector<unsigned char> written = read_file(out);
-    ASSERT_EQ(written.size(), e.file.size());
-    LAS12Header h;
-    memcpy(&h, written.data(), sizeof h);
-    EXPECT_EQ(+h.NumberOfPointReturns, e.kept);
+    EXPECT_FALSE(file_exists(out));
+}
+
+TEST_F(Fault, a_failed_header_update_removes_the_output)
+{
+    SKIP_WITHOUT_SHIM();
+    struct Case { const char *fault, *message; };
+    const Case cases[] = {
+        {"probe_open", "Unable to open file out.las in file_access()\n\nFile out.las does NOT exist\n"},
+        {"update_open", "\nCannot open binary file out.las for header update\n\n"},
+        {"update_read", "\nCannot read the header of out.las for header update\n\n"},
+        {"update_seek", "\nCannot read the point records of out.las for header update\n\n"},
+        {"update_write", "\nCannot write the header of out.las\n\n"},
+        {"update_flush", "\nCannot write the header of out.las\n\n"},
+        {"update_close", "\nCannot write the header of out.las\n\n"},
+    };
+    for (const Case &c : cases) {
+        RunResult r = filter_with(c.fault, "out.las");
+        EXPECT_EQ(r.out, updating + c.message) << c.fault;
+        EXPECT_EQ(r.status, 255);
+        EXPECT_FALSE(file_exists(out)) << c.fault;
+    }
+}
+
+TEST_F(Fault, a_removal_that_fails_is_reported)
+{
+    SKIP_WITHOUT_SHIM();
+    for (const char *fault : {"unlink", "lstat"}) {
+        RunResult r = filter_with(fault, "out.las", 9, "200", "255");
+        EXPECT_EQ(r.out, prologue("Class", "200", "255") +
+                             "Input Records  :    100000\n"
+                             "Output Records :         0\n"
+                             "% Retained     :         0.00\n\n"
+                             "\nNo points retained\n\n"
+                             "\nCannot remove output LAS file out.las\n\n")
+            << fault;
+        EXPECT_EQ(r.status, 255);
+    }
+}
+
+TEST_F(Fault, an_identity_check_that_fails_refuses_the_run)
+{
+    SKIP_WITHOUT_SHIM();
+    std::vector<unsigned char> before = read_file(in);
+    const std::string usage = "Usage:\nQuorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>\n\n";
+    RunResult r = filter_with("stat", "./in.las", 9, "0", "255", "./in.las");
+    EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", "./in.las", "Class", "0", "255") +
+                         "\nCannot open output LAS file ./in.las for writing\n\n" + usage);
+    EXPECT_EQ(r.status, 255);
+    r = filter_with("stat", "in.las", 9, "0", "255", "./in.las");
+    EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", "./in.las", "Class", "0", "255") +
+                         "\nCannot open input LAS file in.las for reading\n\n" + usage);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_TRUE(read_file(in) == before);
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 
 #include "Kelvory_LiDAR.h"
 #include "kelvory_cores.h"
+#include "output_guard.h"
+#include "test_seam.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -113,6 +116,7 @@ ScanResult scan(Pass &ps, double AttrMin, double AttrMax)
         if (kept && fwrite(out, RecLen, kept, ps.fout) != kept)
             return ScanResult::write_error;
         ps.rec_cnt += (uint32_t)kept;
+        test_hold("scan");
     } while (got == batch);
     return ferror(ps.fin) ? ScanResult::read_error : ScanResult::ok;
 }
@@ -152,6 +156,20 @@ ScanResult scan_records(Pass &ps, LASType kind, double lo, double hi)
     }
 }
 
+// A bound typed as a value the file stores means that stored integer, but
+// (bound - offset) / scale misses it by the rounding of the decimal texts and
+// the arithmetic: a few units in the last place of the larger operand, in
+// stored units. Within that (and never more than 1/16 of a step) the
+// converted bound is taken as the whole number; otherwise it stays as is.
+double snap_to_stored(double converted, double bound, double offset, double scale)
+{
+    double whole = std::nearbyint(converted);
+    double larger = std::max(std::fabs(bound), std::fabs(offset));
+    double ulp = std::nextafter(larger, INFINITY) - larger;
+    double tolerance = std::min(4.0 * ulp / std::fabs(scale), 1.0 / 16);
+    return std::fabs(converted - whole) <= tolerance ? whole : converted;
+}
+
 // Coordinate bounds are given in real-world units; records store integers.
 void convert_bounds(const LAS12Header &h, int16_t AttrID, double &lo, double &hi)
 {
@@ -162,56 +180,57 @@ void convert_bounds(const LAS12Header &h, int16_t AttrID, double &lo, double &hi
     case 3: scale = h.ZScaleFactor; offset = h.ZOffset; break;
     default: return;
     }
-    lo = (lo - offset) / scale;
-    hi = (hi - offset) / scale;
+    lo = snap_to_stored((lo - offset) / scale, lo, offset, scale);
+    hi = snap_to_stored((hi - offset) / scale, hi, offset, scale);
 }
 
-// Same file by identity, however the two names are spelled.
-bool same_file(const char *a, const char *b)
+enum class Identity { different, same, input_unknown, output_unknown };
+
+// Same file by identity, however the two names are spelled. Only an output
+// that does not exist yet is known to differ; any other failure to examine
+// either file leaves the question open, and the run is refused.
+Identity file_identity(const char *in, const char *out)
 {
-    struct stat sa, sb;
-    if (stat(a, &sa) != 0 || stat(b, &sb) != 0)
-        return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    struct stat si, so;
+    if (stat(in, &si) != 0)
+        return Identity::input_unknown;
+    if (stat(out, &so) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Identity::different : Identity::output_unknown;
+    return si.st_dev == so.st_dev && si.st_ino == so.st_ino ? Identity::same : Identity::different;
 }
 
-void close_all(Pass &ps)
+// How a run ended, and so what becomes of the output file.
+enum class Outcome {
+    completed,       // the output is the result
+    refused,         // stopped before the output was created
+    output_kept,     // refused, the output kept on purpose (and said why)
+    output_removed,  // failed or kept nothing: the output is no result
+};
+
+Outcome refuse_input(const Request *rq)
 {
-    if (ps.fin) fclose(ps.fin);
-    if (ps.fout) fclose(ps.fout);
-    ps.fin = ps.fout = nullptr;
-    free(ps.inbuf);
-    free(ps.outbuf);
-    ps.inbuf = ps.outbuf = nullptr;
+    printf("\nCannot open input LAS file %s for reading\n\n", rq->filenamein);
+    usage();
+    return Outcome::refused;
 }
 
-// Removes an output that holds no result. Only a regular file (or a link
-// the user named) is removed: a device or pipe named as output stays.
-void remove_output(const char *filenameout)
+Outcome refuse_output(const Request *rq)
 {
-    struct stat st;
-    if (lstat(filenameout, &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
-        remove(filenameout);
+    printf("\nCannot open output LAS file %s for writing\n\n", rq->filenameout);
+    usage();
+    return Outcome::refused;
 }
 
-// An incomplete output is never left behind as if it were a result.
-int16_t discard_output(Pass &ps)
-{
-    close_all(ps);
-    remove_output(ps.rq->filenameout);
-    return -1;
-}
-
-int16_t read_error(Pass &ps)
+Outcome read_error(const Pass &ps)
 {
     printf("\nError reading input LAS file %s\n\n", ps.rq->filenamein);
-    return discard_output(ps);
+    return Outcome::output_removed;
 }
 
-int16_t write_error(Pass &ps)
+Outcome write_error(const Pass &ps)
 {
     printf("\nCannot write output LAS file %s\n\n", ps.rq->filenameout);
-    return discard_output(ps);
+    return Outcome::output_removed;
 }
 
 // Reads the input's header block; refuses inputs whose header is cut short or
@@ -262,48 +281,60 @@ void print_record_summary(uint32_t claimed, uint32_t rec_cnt)
         printf("%% Retained     : %12.2f\n\n", (double)rec_cnt * 100.0 / (double)claimed);
 }
 
-int16_t open_streams(Pass &ps)
+// Opens the input and takes the record buffers.
+Outcome open_input(Pass &ps)
 {
     const Request *rq = ps.rq;
-    ps.fin = fopen(rq->filenamein, "rb");
-    if (!ps.fin) {
-        printf("\nCannot open input LAS file %s for reading\n\n", rq->filenamein);
+    switch (file_identity(rq->filenamein, rq->filenameout)) {
+    case Identity::same:
+        error_msg(3, rq->filenamein);
         usage();
-        return -1;
+        return Outcome::refused;
+    case Identity::input_unknown: return refuse_input(rq);
+    case Identity::output_unknown: return refuse_output(rq);
+    case Identity::different: break;
     }
+    ps.fin = fopen(rq->filenamein, "rb");
+    if (!ps.fin)
+        return refuse_input(rq);
     ps.inbuf = (unsigned char *)malloc(kBatchBytes);
     ps.outbuf = (unsigned char *)malloc(kBatchBytes);
     if (!ps.inbuf || !ps.outbuf) {
         printf("\nCannot allocate memory for records of %s\n\n", rq->filenamein);
-        return -1;
+        return Outcome::refused;
     }
-    return 0;
+    return Outcome::completed;
+}
+
+// A request for GPS time on a layout without it is refused after the header
+// block is written; that header-only file stays, and says so by its size.
+Outcome refuse_gps_time(Pass &ps)
+{
+    printf("\nInput file (%s) does not carry GPS Time Information (Attribute 13)\n\n",
+           ps.rq->filenamein);
+    int closed = fclose(ps.fout);
+    ps.fout = nullptr;
+    if (closed != 0)
+        return write_error(ps);
+    release_output();
+    test_hold("gps");
+    return Outcome::output_kept;
 }
 
 // Writes the header image, converts the bounds, refuses GPS time on layouts
 // without it, copies the bytes up to the point data and scans the records.
-int16_t copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
+Outcome copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
 {
     const Request *rq = ps.rq;
     if (fwrite(&ph12, 1, sizeof ph12, ps.fout) != sizeof ph12)
         return write_error(ps);
     double lo = rq->AttrMin, hi = rq->AttrMax;
     convert_bounds(ph12, rq->AttrID, lo, hi);
-    if (rq->AttrID == 13 && kind != 0 && !las_has_gps_time(kind)) {
-        printf("\nInput file (%s) does not carry GPS Time Information (Attribute 13)\n\n",
-               rq->filenamein);
-        if (fclose(ps.fout) != 0) {
-            ps.fout = nullptr;
-            return write_error(ps);
-        }
-        ps.fout = nullptr;
-        return -1;  // the output stays, holding the header block
-    }
+    if (rq->AttrID == 13 && kind != 0 && !las_has_gps_time(kind))
+        return refuse_gps_time(ps);
     if (!copy_header_gap(ps, ph12.OffsetToData))
         return ferror(ps.fin) ? read_error(ps) : write_error(ps);
-    if (ferror(ps.fin))
-        return read_error(ps);
-    if (fseek(ps.fin, (long)ph12.OffsetToData, SEEK_SET) != 0)
+    if (ferror(ps.fin) || fseek(ps.fin, (long)ph12.OffsetToData, SEEK_SET) != 0)
         return read_error(ps);
     if (fseek(ps.fout, (long)ph12.OffsetToData, SEEK_SET) != 0)
         return write_error(ps);
@@ -312,67 +343,86 @@ int16_t copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
     case ScanResult::write_error: return write_error(ps);
     case ScanResult::ok: break;
     }
-    return 0;
+    return Outcome::completed;
 }
 
-// Stores the kept count in the output header and closes both files.
-int16_t finalise_output(Pass &ps, LAS12Header &ph12)
+// Stores the kept count in the output header and closes the output.
+Outcome finalise_output(Pass &ps, LAS12Header &ph12)
 {
     ph12.NumberOfPointReturns = ps.rec_cnt;
     if (fseek(ps.fout, 0, SEEK_SET) != 0 || fwrite(&ph12, 1, sizeof ph12, ps.fout) != sizeof ph12)
         return write_error(ps);
     int closed = fclose(ps.fout);
     ps.fout = nullptr;
-    if (closed != 0)
-        return write_error(ps);
-    close_all(ps);
-    return 0;
+    return closed == 0 ? Outcome::completed : write_error(ps);
 }
 
-int16_t run_pass(Pass &ps)
+// Has the output's counts and extents recomputed. A name the update refuses
+// (not ending in ".las") keeps the file, as the user is told why; any other
+// failure leaves no result.
+Outcome update_output_header(const char *filenameout)
+{
+    printf("... Updating Header ...%55s\r", "");
+    switch (update_header_status(filenameout)) {
+    case 0: return Outcome::completed;
+    case UPDATE_NAME_REFUSED: release_output(); return Outcome::output_kept;
+    default: return Outcome::output_removed;
+    }
+}
+
+Outcome run_pass(Pass &ps)
 {
     const Request *rq = ps.rq;
     LASType kind = check_las(rq->filenamein);
     if (kind < 0)
-        return -1;
-    if (same_file(rq->filenamein, rq->filenameout)) {
-        error_msg(3, rq->filenamein);
-        usage();
-        return -1;
-    }
+        return Outcome::refused;
+    Outcome o = open_input(ps);
+    if (o != Outcome::completed)
+        return o;
     LAS12Header ph12;
-    if (open_streams(ps) < 0 || read_input_header(ps, ph12) < 0)
-        return -1;
-    ps.fout = fopen(rq->filenameout, "w+b");
-    if (!ps.fout) {
-        printf("\nCannot open output LAS file %s for writing\n\n", rq->filenameout);
-        usage();
-        return -1;
-    }
-    if (copy_and_scan(ps, kind, ph12) < 0)
-        return -1;
+    if (read_input_header(ps, ph12) < 0)
+        return Outcome::refused;
+    ps.fout = open_guarded_output(rq->filenameout);
+    if (!ps.fout)
+        return refuse_output(rq);
+    if ((o = copy_and_scan(ps, kind, ph12)) != Outcome::completed)
+        return o;
     print_record_summary(ph12.NumberOfPointReturns, ps.rec_cnt);
     if (ps.rec_cnt == 0) {
-        puts("\nNo points retained");
-        discard_output(ps);
-        return -1;
+        puts("\nNo points retained\n");
+        return Outcome::output_removed;
     }
-    if (finalise_output(ps, ph12) < 0)
-        return -1;
-    printf("... Updating Header ...%55s\r", "");
-    if (update_header_status(rq->filenameout) < 0)
-        return -1;
+    if ((o = finalise_output(ps, ph12)) != Outcome::completed)
+        return o;
+    fclose(ps.fin);
+    ps.fin = nullptr;
+    test_hold("update");
+    if ((o = update_output_header(rq->filenameout)) != Outcome::completed)
+        return o;
+    release_output();
+    test_hold("done");
     printf("\nCompleted in %.3f seconds\n", (double)(clock() - rq->cstart) / CLOCKS_PER_SEC);
-    return 0;
+    return Outcome::completed;
+}
+
+// The one place that closes, frees and removes, according to how the run ended.
+int16_t finish(Pass &ps, Outcome o)
+{
+    if (ps.fin) fclose(ps.fin);
+    if (ps.fout) fclose(ps.fout);  // only on a failure: its data are discarded
+    free(ps.inbuf);
+    free(ps.outbuf);
+    if (o == Outcome::output_removed)
+        remove_output(ps.rq->filenameout);
+    return o == Outcome::completed ? 0 : -1;
 }
 
 }  // namespace
 
 int16_t filter_pass(const Request *rq)
 {
+    install_interrupt_handlers();
     Pass ps;
     ps.rq = rq;
-    int16_t status = run_pass(ps);
-    close_all(ps);
-    return status;
+    return finish(ps, run_pass(ps));
 }

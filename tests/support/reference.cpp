@@ -1,5 +1,6 @@
 #include "reference.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -23,17 +24,17 @@ double attribute_value(const LasPoint &p, int attr)
     }
 }
 
-std::string attribute_name(int attr)
-{
-    static const char *const names[] = {"X", "Y", "Z", "Intensity", "Return Number",
-                                        "Number of Returns", "Scan Direction Flag",
-                                        "Edge of Flight Line", "Class", "Scan Angle Rank",
-                                        "User Data / File Marker",
-                                        "Point Source ID / User Bit Field", "GPS Time"};
-    return names[attr - 1];
-}
-
 namespace {
+
+// A bound in stored units, in extended precision: a bound that lands within
+// 1e-5 of a whole number is a value the file stores (typed decimals of
+// anything else lie at least 1e-4 units away at the scales in use).
+double stored_units(double bound, double scale, double offset)
+{
+    long double v = ((long double)bound - offset) / scale;
+    long double whole = std::round(v);
+    return (double)(std::fabs(v - whole) <= 1e-5L ? whole : v);
+}
 
 struct Bounds {
     int64_t max[3] = {0, 0, 0}, min[3] = {0, 0, 0};
@@ -67,8 +68,8 @@ Expected expected_filter(const std::vector<unsigned char> &input, int attr, doub
     if (attr >= 1 && attr <= 3) {
         const double scale[3] = {h.XScaleFactor, h.YScaleFactor, h.ZScaleFactor};
         const double offset[3] = {h.XOffset, h.YOffset, h.ZOffset};
-        min = (min - offset[attr - 1]) / scale[attr - 1];
-        max = (max - offset[attr - 1]) / scale[attr - 1];
+        min = stored_units(min, scale[attr - 1], offset[attr - 1]);
+        max = stored_units(max, scale[attr - 1], offset[attr - 1]);
     }
     std::vector<unsigned char> records;
     Bounds b;
@@ -98,27 +99,4 @@ Expected expected_filter(const std::vector<unsigned char> &input, int attr, doub
         e.file[i] = input[i];  // the bytes between header block and points
     e.file.insert(e.file.end(), records.begin(), records.end());
     return e;
-}
-
-std::string record_summary_text(uint32_t claimed, uint32_t kept)
-{
-    char buf[512];
-    std::string s;
-    snprintf(buf, sizeof buf, "Input Records  : %9d\nOutput Records : %9d\n", (int)claimed, (int)kept);
-    s += buf;
-    if (claimed)
-        snprintf(buf, sizeof buf, "%% Retained     : %12.2f\n\n", kept * 100.0 / claimed);
-    else
-        snprintf(buf, sizeof buf, "%% Retained     : %12s\n\n", "n/a");
-    s += buf;
-    return s;
-}
-
-std::string completed_run_text(const std::string &out, uint32_t claimed, uint32_t kept)
-{
-    std::string s = record_summary_text(claimed, kept);
-    s += "... Updating Header ..." + std::string(55, ' ') + "\r";
-    s += "\rHeader of file " + out + " has been updated    ";
-    s += "\nCompleted in ";
-    return s;
 }

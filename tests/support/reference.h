@@ -21,14 +21,5 @@ double attribute_value(const LasPoint &p, int attr);
 // must write.
 Expected expected_filter(const std::vector<unsigned char> &input, int attr, double min, double max);
 
-// The three lines of the record summary.
-std::string record_summary_text(uint32_t claimed, uint32_t kept);
-
-// The text a completed run prints after the request summary, up to and
-// including "\nCompleted in " (the elapsed time follows).
-std::string completed_run_text(const std::string &out, uint32_t claimed, uint32_t kept);
-
-// The summary name of an attribute.
-std::string attribute_name(int attr);
 
 #endif

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
@@ -25,7 +26,8 @@ std::string drain(int fd)
 
 // Forks; the child's stdout and stderr go to temporary files so that large
 // outputs cannot dead-lock on a pipe.
-RunResult capture(const std::function<void()> &child)
+RunResult capture(const std::function<void()> &child,
+                  const std::function<void(pid_t)> &while_running = {})
 {
     char out_name[] = "/tmp/quorvane_out_XXXXXX";
     char err_name[] = "/tmp/quorvane_err_XXXXXX";
@@ -40,6 +42,8 @@ RunResult capture(const std::function<void()> &child)
         fflush(stdout);
         _exit(0);
     }
+    if (while_running)
+        while_running(pid);
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
     RunResult r;
@@ -78,6 +82,63 @@ RunResult run_program(const std::string &program, const std::vector<std::string>
 RunResult run_quorvane(const std::vector<std::string> &args)
 {
     return run_program(QUORVANE_EXE, args);
+}
+
+namespace {
+
+[[noreturn]] void exec_in(const char *program, const std::string &cwd,
+                          const std::vector<std::string> &args)
+{
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(program));
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    if (chdir(cwd.c_str()) == 0)
+        execv(program, argv.data());
+    _exit(127);
+}
+
+}  // namespace
+
+RunResult run_quorvane_in(const std::string &cwd, const std::vector<std::string> &args,
+                          const std::function<void()> &prepare)
+{
+    return capture([&] {
+        if (prepare)
+            prepare();
+        exec_in(QUORVANE_EXE, cwd, args);
+    });
+}
+
+RunResult run_held(const std::string &cwd, const std::vector<std::string> &args, const char *point,
+                   int sig, const std::function<void()> &prepare, int then_sig)
+{
+    int ready[2];
+    if (pipe(ready) != 0)
+        return RunResult();
+    RunResult r = capture(
+        [&] {
+            close(ready[0]);
+            setenv("QUORVANE_HOLD_AT", point, 1);
+            setenv("QUORVANE_HOLD_FD", std::to_string(ready[1]).c_str(), 1);
+            if (prepare)
+                prepare();
+            exec_in(QUORVANE_SEAM_EXE, cwd, args);
+        },
+        [&](pid_t pid) {
+            close(ready[1]);
+            char word[8] = {};
+            // "held" arrives once the run waits at the point; end of file
+            // means it ended without reaching it, and no signal is sent.
+            if (read(ready[0], word, sizeof word - 1) > 0) {
+                kill(pid, sig);
+                if (then_sig)
+                    kill(pid, then_sig);
+            }
+            close(ready[0]);
+        });
+    return r;
 }
 
 RunResult run_in_child(const std::function<void()> &fn)
@@ -140,6 +201,13 @@ std::string summary_text(const std::string &in, const std::string &out, const st
 {
     return "\n\nInput File     :   " + in + "\nOutput File    :   " + out + "\n\nAttribute = " + name +
            "\nMin: " + min + "    Max: " + max + "\n\n";
+}
+
+long printed_output_records(const std::string &out)
+{
+    const std::string label = "Output Records : ";
+    size_t at = out.find(label);
+    return at == std::string::npos ? -1 : strtol(out.c_str() + at + label.size(), nullptr, 10);
 }
 
 std::string shared_las_dir()

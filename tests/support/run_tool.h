@@ -16,6 +16,21 @@ struct RunResult {
 // Runs the Quorvane executable with these arguments.
 RunResult run_quorvane(const std::vector<std::string> &args);
 
+// Runs Quorvane in folder `cwd`, after `prepare` (run in the child first:
+// limits, signal dispositions, a preloaded fault).
+RunResult run_quorvane_in(const std::string &cwd, const std::vector<std::string> &args,
+                          const std::function<void()> &prepare = {});
+
+// Runs the test build of Quorvane in `cwd`, holds it at `point` (see
+// tool/test_seam.h) and sends it `sig` there, then `then_sig` when not 0.
+// `prepare` runs in the child first.
+RunResult run_held(const std::string &cwd, const std::vector<std::string> &args,
+                   const char *point, int sig, const std::function<void()> &prepare = {},
+                   int then_sig = 0);
+
+// The status of a process ended by signal `sig`, as RunResult reports it.
+constexpr int killed_by(int sig) { return 1000 + sig; }
+
 // Runs `program` with `args` (argv[0] is `program`).
 RunResult run_program(const std::string &program, const std::vector<std::string> &args);
 
@@ -41,6 +56,9 @@ extern const char *const kBanner;
 extern const char *const kUsage;
 std::string summary_text(const std::string &in, const std::string &out, const std::string &name,
                          const std::string &min, const std::string &max);
+
+// The count a run printed on its "Output Records" line, or -1 without one.
+long printed_output_records(const std::string &out);
 
 // The directory of real LAS files written by other software, or "" (after
 // telling why) when it is absent.
