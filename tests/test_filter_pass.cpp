@@ -569,6 +569,15 @@ TEST_F(Fault, a_removal_that_fails_is_reported)
     }
 }
 
+TEST_F(Fault, an_input_that_opens_but_not_in_binary_mode_is_refused)
+{
+    SKIP_WITHOUT_SHIM();
+    RunResult r = filter_with("binary_open", "in.las");
+    EXPECT_EQ(r.out, prologue("Intensity", "0", "65535") + "\nCannot open file in.las in binary mode\n\n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_FALSE(file_exists(out));
+}
+
 TEST_F(Fault, an_identity_check_that_fails_refuses_the_run)
 {
     SKIP_WITHOUT_SHIM();

@@ -53,6 +53,7 @@ FILE *fopen(const char *path, const char *mode)
 {
     if (is_target_path(path) &&
         ((fault_is("update_open") && strcmp(mode, "r+b") == 0) ||
+         (fault_is("binary_open") && strcmp(mode, "rb") == 0) ||
          (fault_is("probe_open") && strcmp(mode, "r") == 0))) {
         errno = EACCES;
         return NULL;
