@@ -37,7 +37,7 @@ std::string workload(const std::string &dir, uint8_t format, uint64_t points)
     std::string path = dir + "/fmt" + std::to_string(format) + "_" + std::to_string(points) + ".las";
     LasOptions opts;
     opts.PointDataFormatID = format;
-    off_t expected = (off_t)(227 + points * las_format_length(format));
+    off_t expected = (off_t)(227 + points * las_format_record_length(format));
     if (file_size(path) != expected) {
         printf("making %s ...\n", path.c_str());
         fflush(stdout);

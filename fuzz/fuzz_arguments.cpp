@@ -1,7 +1,7 @@
 // The numeric round-trip check and the suite's argument checks on arbitrary
 // texts.
 #include "Kelvory_LiDAR.h"
-#include "Quorvane.h"
+#include "request.h"
 #include "fuzz_common.h"
 #include "kelvory_cores.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
+#include "run_tool.h"
 
 // The routines print their messages; the fuzzer's own report goes to stderr.
 inline void silence_stdout()
@@ -17,25 +17,11 @@ inline void silence_stdout()
     done = true;
 }
 
-// A scratch folder of this process, made once.
+// A scratch folder of this process, made once and removed at its end.
 inline const std::string &scratch_dir()
 {
-    static std::string dir = [] {
-        char name[] = "/tmp/quorvane_fuzz_XXXXXX";
-        if (!mkdtemp(name))
-            abort();
-        return std::string(name);
-    }();
-    return dir;
-}
-
-inline bool write_bytes(const std::string &path, const uint8_t *data, size_t size)
-{
-    FILE *fp = fopen(path.c_str(), "wb");
-    if (!fp)
-        return false;
-    bool ok = fwrite(data, 1, size, fp) == size;
-    return fclose(fp) == 0 && ok;
+    static TempDir dir;
+    return dir.path;
 }
 
 #endif

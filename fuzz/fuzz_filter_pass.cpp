@@ -1,8 +1,10 @@
 // The whole filter pass on arbitrary file bytes, with the attribute and the
 // bounds taken from the first bytes of the input.
 #include "Kelvory_LiDAR.h"
-#include "Quorvane.h"
+#include "filter_pass.h"
+#include "request.h"
 #include "fuzz_common.h"
+#include "las_writer.h"
 
 #include <cmath>
 #include <cstring>
@@ -19,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (std::isnan(lo) || std::isnan(hi) || lo > hi)
         return 0;  // the command line never hands these over
     const std::string in = scratch_dir() + "/in.las", out = scratch_dir() + "/out.las";
-    if (!write_bytes(in, data + 17, size - 17))
+    if (!write_file(in, std::vector<uint8_t>(data + 17, data + size)))
         abort();
     remove(out.c_str());
     Request rq = {in.c_str(), out.c_str(), (int16_t)(1 + data[0] % 13), lo, hi, clock()};

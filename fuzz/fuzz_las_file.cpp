@@ -1,6 +1,7 @@
 // check_las and the header recomputation on arbitrary file bytes.
 #include "Kelvory_LiDAR.h"
 #include "fuzz_common.h"
+#include "las_writer.h"
 #include "kelvory_cores.h"
 
 #include <cstring>
@@ -9,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     silence_stdout();
     const std::string path = scratch_dir() + "/input.las";
-    if (!write_bytes(path, data, size))
+    if (!write_file(path, std::vector<uint8_t>(data, data + size)))
         abort();
     LASType kind = check_las(path.c_str());
     if (kind < -1 || kind > 8)

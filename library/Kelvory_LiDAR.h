@@ -240,29 +240,77 @@ KELVORY_STATIC_ASSERT(offsetof(LAS12fm2, Red) == 20, "format 2 Red at 20");
 KELVORY_STATIC_ASSERT(offsetof(LAS12fm3, GPSTime) == 20, "format 3 GPSTime at 20");
 KELVORY_STATIC_ASSERT(offsetof(LAS12fm3, Red) == 28, "format 3 Red at 28");
 
-/* LASType, the file-kind code that check_las produces:
- *   1 LAS 1.0 fmt 0, 2 LAS 1.0 fmt 1, 3 LAS 1.1 fmt 0, 4 LAS 1.1 fmt 1,
- *   5 LAS 1.2 fmt 0, 6 LAS 1.2 fmt 1, 7 LAS 1.2 fmt 2, 8 LAS 1.2 fmt 3,
- *   0 LAS 1.0/1.1 fmt 2 or 3 (accepted, no record layout), -1 refused. */
+/* LASType, the file-kind code that check_las produces: 1 to 8 for the kinds
+ * of the table below, 0 for LAS 1.0/1.1 with format 2 or 3 (accepted, no
+ * record layout), -1 for a refused file. */
 typedef int16_t LASType;
 
-/* The one map from a file kind to its record layout: the record size, or 0
- * when the kind has no layout. */
-static inline uint16_t las_record_length(LASType kind)
+/* The one map from file kinds to record layouts. check_las classifies by it;
+ * the lookups below, the LAS writer and the tool's scan loops are generated
+ * from it. A new layout is a struct above, with its static asserts, and its
+ * rows here.
+ *   KELVORY_LAS_LAYOUTS: point data format, record struct, carries GPSTime.
+ *   KELVORY_LAS_KINDS:   LASType, minor version (of 1.x), point data format. */
+#define KELVORY_LAS_LAYOUTS(X) \
+    X(0, LAS12fm0, 0)          \
+    X(1, LAS12fm1, 1)          \
+    X(2, LAS12fm2, 0)          \
+    X(3, LAS12fm3, 1)
+
+#define KELVORY_LAS_KINDS(X) \
+    X(1, 0, 0)               \
+    X(2, 0, 1)               \
+    X(3, 1, 0)               \
+    X(4, 1, 1)               \
+    X(5, 2, 0)               \
+    X(6, 2, 1)               \
+    X(7, 2, 2)               \
+    X(8, 2, 3)
+
+#define KELVORY_FORMAT_LENGTH_CASE(format, Record, gps) \
+    case format: return (uint16_t)sizeof(Record);
+#define KELVORY_FORMAT_GPS_CASE(format, Record, gps) \
+    case format: return gps;
+#define KELVORY_KIND_FORMAT_CASE(kind, minor, format) \
+    case kind: return format;
+
+/* The record size of a point data format, or 0 when it has no layout. */
+static inline uint16_t las_format_record_length(int format)
 {
-    switch (kind) {
-    case 1: case 3: case 5: return (uint16_t)sizeof(LAS12fm0);
-    case 2: case 4: case 6: return (uint16_t)sizeof(LAS12fm1);
-    case 7: return (uint16_t)sizeof(LAS12fm2);
-    case 8: return (uint16_t)sizeof(LAS12fm3);
+    switch (format) {
+    KELVORY_LAS_LAYOUTS(KELVORY_FORMAT_LENGTH_CASE)
     default: return 0;
     }
 }
 
-/* Whether records of this kind carry GPSTime (at offset 20 in both layouts). */
+/* The point data format of a file kind, or -1 when the kind has no layout. */
+static inline int las_kind_format(LASType kind)
+{
+    switch (kind) {
+    KELVORY_LAS_KINDS(KELVORY_KIND_FORMAT_CASE)
+    default: return -1;
+    }
+}
+
+/* The record size of a file kind, or 0 when the kind has no layout. */
+static inline uint16_t las_record_length(LASType kind)
+{
+    return las_format_record_length(las_kind_format(kind));
+}
+
+/* Whether records of a point data format carry GPSTime. */
+static inline int las_format_has_gps_time(int format)
+{
+    switch (format) {
+    KELVORY_LAS_LAYOUTS(KELVORY_FORMAT_GPS_CASE)
+    default: return 0;
+    }
+}
+
+/* Whether records of this kind carry GPSTime. */
 static inline int las_has_gps_time(LASType kind)
 {
-    return kind == 2 || kind == 4 || kind == 6 || kind == 8;
+    return las_format_has_gps_time(las_kind_format(kind));
 }
 
 /* LAS input validation. */

@@ -6,6 +6,7 @@
 // pointer to a packed member) so unaligned fields are stored correctly.
 #include "Kelvory_LiDAR.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -15,12 +16,17 @@ namespace {
 const char kGeneratingSoftware[] = "Kelvory LiDAR Utilities";
 static_assert(sizeof kGeneratingSoftware == 24, "23 characters and a terminator");
 
-// Writes the fields that have the same name in all three layouts. The bytes at
-// offsets 4 to 7, 90 and 92 are named differently per layout and are left to
-// the caller.
+// Writes every default. The bytes at offsets 4 to 7, 90 and 92 are named
+// differently in each layout and are all zero; they are cleared by their
+// place between the named fields around them.
 template <typename Header>
-void fill_common_fields(Header *ph, uint8_t version_minor)
+void fill_header(Header *ph, uint8_t version_minor)
 {
+    unsigned char *bytes = reinterpret_cast<unsigned char *>(ph);
+    const size_t after_signature = sizeof ph->LASF;
+    const size_t after_software = offsetof(Header, GeneratingSoftware) + sizeof ph->GeneratingSoftware;
+    memset(bytes + after_signature, 0, offsetof(Header, GUIDData1) - after_signature);
+    memset(bytes + after_software, 0, offsetof(Header, HeaderSize) - after_software);
     memcpy(ph->LASF, "LASF", 4);
     ph->GUIDData1 = 0;
     ph->GUIDData2 = 0;
@@ -58,26 +64,15 @@ void fill_common_fields(Header *ph, uint8_t version_minor)
 
 void initialize_header10(LAS10Header *ph)
 {
-    fill_common_fields(ph, 0);
-    ph->Reserved = 0;
-    ph->FlightDateJulian = 0;
-    ph->Year = 0;
+    fill_header(ph, 0);
 }
 
 void initialize_header11(LAS11Header *ph)
 {
-    fill_common_fields(ph, 1);
-    ph->FileSourceID = 0;
-    ph->Reserved = 0;
-    ph->FileCreationDay = 0;
-    ph->FileCreationYear = 0;
+    fill_header(ph, 1);
 }
 
 void initialize_header12(LAS12Header *ph)
 {
-    fill_common_fields(ph, 2);
-    ph->FileSourceID = 0;
-    ph->GlobalEncoding = 0;
-    ph->FileCreationDay = 0;
-    ph->FileCreationYear = 0;
+    fill_header(ph, 2);
 }

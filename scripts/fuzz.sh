@@ -2,35 +2,45 @@
 # Runs every libFuzzer target for a fixed time each (default 30 seconds):
 #   scripts/fuzz.sh [seconds per target]
 # Corpora grow in fuzz-corpus/ across runs; a crash leaves its input in
-# build-fuzz/artifacts/ and fails the run.
-set -eu
+# build-fuzz/artifacts/ and fails that target. Ends with the line
+# "N passed, N failed, N skipped" (all skipped without clang's fuzzer runtime).
+set -u
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-runtime=$(clang -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null || true)
-if ! command -v clang++ >/dev/null 2>&1 || [ ! -f "$runtime" ]; then
+targets="fuzz_las_file:las fuzz_filter_pass:filter fuzz_arguments:arguments fuzz_sorts:sorts"
+sh scripts/deps.sh clang:clang >/dev/null 2>&1
+runtime=$(clang -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null)
+case "$runtime" in /*) ;; *) runtime=/missing ;; esac
+[ -f "$runtime" ] || sh scripts/deps.sh "$runtime:libclang-rt-dev" >/dev/null 2>&1
+runtime=$(clang -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null)
+if [ ! -f "$runtime" ]; then
     echo "clang's libFuzzer runtime is not available: fuzzing skipped"
+    echo "0 passed, 0 failed, 4 skipped"
     exit 0
 fi
-cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF \
-    -DQUORVANE_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)" >/dev/null
+if ! { cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF \
+        -DQUORVANE_BENCH=OFF >/dev/null && cmake --build build-fuzz -j"$(nproc)" >/dev/null; }; then
+    echo "0 passed, 4 failed, 0 skipped"
+    exit 1
+fi
 
 # Seeds: the project's own small files of every version and format, and the
-# shared corpus of real files when it is present.
+# corpus folders' files under 64 KB.
 seeds=build-fuzz/seeds
-rm -rf "$seeds"
+rm -rf "$seeds" build-fuzz/artifacts
 mkdir -p "$seeds/las" "$seeds/filter" "$seeds/arguments" "$seeds/sorts" build-fuzz/artifacts
 for minor in 0 1 2; do
     for format in 0 1 2 3; do
         build-fuzz/make_las "$seeds/las/v1${minor}_fmt${format}.las" 6 "$format" "$minor" 3
     done
 done
-if [ -d ../shared/data/las ]; then
-    for f in ../shared/data/las/*.las; do
-        [ "$(stat -c %s "$f")" -le 65536 ] && cp "$f" "$seeds/las/"
+corpus=$(sed -n 's/^QUORVANE_CORPUS_DIRS:STRING=//p' build-fuzz/CMakeCache.txt | tr ';' ' ')
+for dir in $corpus; do
+    for f in "$dir"/*.las; do
+        [ -f "$f" ] && [ "$(stat -c %s "$f")" -le 65536 ] && cp "$f" "$seeds/las/"
     done
-fi
+done
 # Filter seeds: attribute byte, two little-endian doubles (0 and 1e9), a file.
 bounds=build-fuzz/bounds.bin
 printf '\000\000\000\000\000\000\000\000\000\000\000\000\145\315\315\101' > "$bounds"
@@ -45,20 +55,21 @@ done
 printf '\001\003\000\000\000\001\000\000\000\002\000\000\000' > "$seeds/sorts/ints"
 printf '\000\000\000\000\000\000\000\340\077\000\000\000\000\000\000\370\177' > "$seeds/sorts/doubles"
 
-run() {
-    target=$1
-    corpus=fuzz-corpus/$2
+passed=0 failed=0
+for pair in $targets; do
+    target=${pair%%:*}
+    corpus=fuzz-corpus/${pair#*:}
     mkdir -p "$corpus"
     echo "fuzzing $target for ${seconds}s"
     build-fuzz/"$target" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 \
-        -artifact_prefix=build-fuzz/artifacts/"$target"- "$corpus" "$seeds/$2" 2>&1 |
-        grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|Done)' || true
+        -artifact_prefix=build-fuzz/artifacts/"$target"- "$corpus" "$seeds/${pair#*:}" 2>&1 |
+        grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|Done)'
     if ls build-fuzz/artifacts/"$target"-* >/dev/null 2>&1; then
         echo "$target found a failing input: build-fuzz/artifacts/"
-        exit 1
+        failed=$((failed + 1))
+    else
+        passed=$((passed + 1))
     fi
-}
-run fuzz_las_file las
-run fuzz_filter_pass filter
-run fuzz_arguments arguments
-run fuzz_sorts sorts
+done
+echo "$passed passed, $failed failed, 0 skipped"
+[ "$failed" -eq 0 ]

@@ -1,6 +1,6 @@
 // Argument checks: exact messages and outcomes. Every call runs in a child
 // process, so the routines that end the process (status 255) can be observed
-// like the ones that return; "[returned]" marks a call that came back.
+// like the ones that return.
 #include "Kelvory_LiDAR.h"
 #include "run_tool.h"
 
@@ -34,23 +34,23 @@ std::string neither_extension(const std::string &name)
 RunResult dem(const std::string &name, const std::string &dir)
 {
     return run_in_child([&] {
-        if (chdir(dir.c_str()) == 0) {
+        if (chdir(dir.c_str()) == 0)
             check_DEM(name.c_str());
-            printf("[returned]");
-        }
+        return 0;
     });
 }
 
 TEST(NumericArgument, accepts_digits_with_one_dot_and_one_dash_and_ends_on_anything_else)
 {
     for (const char *text : {"12", "-3.5", ".5", "5.", "5-", "1-2", "-.", "", "0007"}) {
-        RunResult r = run_in_child([&] { check_numeric_argument(text); printf("[returned]"); });
-        EXPECT_EQ(r.out, "[returned]") << text;
-        EXPECT_EQ(r.status, 0) << text;
+        RunResult r = run_in_child([&] { check_numeric_argument(text); return 0; });
+        EXPECT_EQ(r.out, "") << text;
+        EXPECT_TRUE(r.returned) << text;
     }
     for (const char *text : {".", "-", "1.2.3", "--5", "+5", "1e5", "1,5", " 5", "5 ", "12a"}) {
-        RunResult r = run_in_child([&] { check_numeric_argument(text); printf("[returned]"); });
+        RunResult r = run_in_child([&] { check_numeric_argument(text); return 0; });
         EXPECT_EQ(r.out, "\nInvalid argument value (" + std::string(text) + ")\n") << text;
+        EXPECT_FALSE(r.returned) << text;
         EXPECT_EQ(r.status, 255) << text;
     }
 }
@@ -58,11 +58,10 @@ TEST(NumericArgument, accepts_digits_with_one_dot_and_one_dash_and_ends_on_anyth
 TEST(YesNoFlag, accepts_the_four_single_letters_and_returns_minus_1_on_anything_else)
 {
     for (const char *text : {"Y", "N", "y", "n", "yes", "YES", "", "Y ", "x"}) {
-        RunResult r = run_in_child([&] { printf("[%d]", check_YN(text)); });
+        RunResult r = run_in_child([&] { return (int)check_YN(text); });
         bool ok = strlen(text) == 1 && strchr("YNyn", text[0]);
-        EXPECT_EQ(r.out, ok ? "[0]" : "\nASCII Header Flag should be either Y (y) or N (n)\n[-1]")
-            << text;
-        EXPECT_EQ(r.status, 0) << text;
+        EXPECT_EQ(r.out, ok ? "" : "\nASCII Header Flag should be either Y (y) or N (n)\n") << text;
+        EXPECT_EQ(r.result, ok ? 0 : -1) << text;
     }
 }
 
@@ -71,18 +70,19 @@ TEST(DEMName, names_are_answered_by_their_last_four_characters)
     TempDir tmp;
     const std::string dotless = "\nExtension of file dem.flt2 should be preceeded by a dot (.)\n";
     const std::string too_short = "\nFile name (.flt) is too short\n";
-    const struct { std::string name, out; int status; } cases[] = {
-        {"dem.asc", not_extension("dem.asc", "flt") + "[returned]", 0},
-        {"DEM.FLT", neither_extension("DEM.FLT"), 255},
-        {"dem.txt", neither_extension("dem.txt"), 255},
-        {"dem.Asc", neither_extension("dem.Asc"), 255},
-        {"dem.flt2", dotless + dotless + kDEMExtension, 255},
-        {".flt", too_short + too_short + kDEMExtension, 255},
+    const struct { std::string name, out; bool returns; } cases[] = {
+        {"dem.asc", not_extension("dem.asc", "flt"), true},
+        {"DEM.FLT", neither_extension("DEM.FLT"), false},
+        {"dem.txt", neither_extension("dem.txt"), false},
+        {"dem.Asc", neither_extension("dem.Asc"), false},
+        {"dem.flt2", dotless + dotless + kDEMExtension, false},
+        {".flt", too_short + too_short + kDEMExtension, false},
     };
     for (const auto &c : cases) {
         RunResult r = dem(c.name, tmp.path);
         EXPECT_EQ(r.out, c.out) << c.name;
-        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(r.returned, c.returns) << c.name;
+        EXPECT_EQ(r.status, c.returns ? 0 : 255) << c.name;
     }
 }
 
@@ -102,8 +102,8 @@ TEST(DEMName, float_grid_needs_its_header_beside_it)
         RunResult r = dem(core + ".flt", tmp.path);
         std::string refusal =
             "Unable to open file " + core + ".hdr in file_access()\n" + kNeedsHeader;
-        EXPECT_EQ(r.out, not_extension(core + ".flt", "asc") + (present ? "[returned]" : refusal))
-            << core;
+        EXPECT_EQ(r.out, not_extension(core + ".flt", "asc") + (present ? "" : refusal)) << core;
+        EXPECT_EQ(r.returned, present) << core;
         EXPECT_EQ(r.status, present ? 0 : 255) << core;
     }
 }

@@ -7,26 +7,6 @@
 
 namespace {
 
-// What a library call prints, and what it returns.
-struct Printed {
-    std::string out;
-    int result;
-};
-
-template <typename F>
-Printed printed_by(F call)
-{
-    int result = 0;
-    // The result travels back through the exit status (offset to keep -1).
-    RunResult r = run_in_child([&] {
-        int v = call();
-        fflush(stdout);
-        _exit(v + 10);
-    });
-    result = r.status - 10;
-    return {r.out, result};
-}
-
 std::vector<unsigned char> header_bytes(uint8_t minor, uint8_t format, uint16_t length)
 {
     LasOptions opts;
@@ -49,7 +29,7 @@ protected:
     // the same file with the same message and creates no output.
     void expect_refused(const std::string &path, const std::string &message)
     {
-        Printed p = printed_by([&] { return (int)check_las(path.c_str()); });
+        RunResult p = run_in_child([&] { return (int)check_las(path.c_str()); });
         EXPECT_EQ(p.result, -1) << path;
         EXPECT_EQ(p.out, message);
         std::string out = dir.file("out.las");
@@ -58,9 +38,9 @@ protected:
         EXPECT_EQ(r.status, 255);
         EXPECT_FALSE(file_exists(out));
     }
-    Printed check(const std::string &path)
+    RunResult check(const std::string &path)
     {
-        return printed_by([&] { return (int)check_las(path.c_str()); });
+        return run_in_child([&] { return (int)check_las(path.c_str()); });
     }
 };
 
@@ -68,8 +48,8 @@ TEST(FileAccess, answers_whether_a_file_opens_for_reading)
 {
     TempDir dir;
     write_file(dir.file("x"), {1});
-    EXPECT_EQ(printed_by([&] { return (int)file_access(dir.file("x").c_str()); }).out, "");
-    Printed p = printed_by([&] { return (int)file_access(dir.file("y").c_str()); });
+    EXPECT_EQ(run_in_child([&] { return (int)file_access(dir.file("x").c_str()); }).out, "");
+    RunResult p = run_in_child([&] { return (int)file_access(dir.file("y").c_str()); });
     EXPECT_EQ(p.result, -1);
     EXPECT_EQ(p.out, "Unable to open file " + dir.file("y") + " in file_access()\n");
 }
@@ -89,7 +69,7 @@ TEST(FileExtension, accepts_exactly_a_dot_and_the_three_letters)
         {"points.las", "lass", "\nFile extension of points.las is not .lass\n"},
     };
     for (const Case &c : refused) {
-        Printed p = printed_by([&] { return (int)check_file_extension(c.name, c.ext); });
+        RunResult p = run_in_child([&] { return (int)check_file_extension(c.name, c.ext); });
         EXPECT_EQ(p.result, -1) << c.name;
         EXPECT_EQ(p.out, c.message);
     }
@@ -97,7 +77,7 @@ TEST(FileExtension, accepts_exactly_a_dot_and_the_three_letters)
 
 TEST(ErrorMsg, prints_the_three_numbered_messages_and_nothing_else)
 {
-    auto say = [](int i) { return printed_by([&] { error_msg(i, "t.las"); return 0; }).out; };
+    auto say = [](int i) { return run_in_child([&] { error_msg(i, "t.las"); return 0; }).out; };
     EXPECT_EQ(say(1), "\nFile t.las does NOT exist\n");
     EXPECT_EQ(say(2), "\nFile t.las already exists\n");
     EXPECT_EQ(say(3), "\nSame file name (t.las) has been specified twice\n");
@@ -113,7 +93,7 @@ TEST_F(CheckLas, classifies_every_handled_version_and_format)
                           {2, 0, 20, 5}, {2, 1, 28, 6}, {2, 2, 26, 7}, {2, 3, 34, 8},
                           {0, 2, 26, 0}, {1, 3, 99, 0}, {1, 2, 0, 0}};
     for (const Case &c : cases) {
-        Printed p = check(with_bytes(header_bytes(c.minor, c.format, c.length)));
+        RunResult p = check(with_bytes(header_bytes(c.minor, c.format, c.length)));
         EXPECT_EQ(p.result, c.kind) << "1." << int(c.minor) << " format " << int(c.format);
         EXPECT_EQ(p.out, "");
     }

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Quorvane.h"
+#include "request.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // Default header blocks: exactly the listed bytes are written, the rest of
 // the caller's record is kept.
 #include "Kelvory_LiDAR.h"
+#include "las_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -69,8 +70,7 @@ TEST(HeaderDefaults, record_of_255s_keeps_46_of_them_and_reads_as_the_listed_tex
     Bytes after = initialized(initialize_header12, Bytes(LAS_HEADER_SIZE, 255));
     EXPECT_EQ(std::count(after.begin(), after.end(), 255), 46);
 
-    LAS12Header h;
-    memcpy(&h, after.data(), sizeof h);
+    LAS12Header h = header_of(after);
     EXPECT_STREQ(h.SystemIdentifier, "");
     EXPECT_STREQ(h.GeneratingSoftware, "Kelvory LiDAR Utilities");
 }

@@ -10,13 +10,6 @@
 
 namespace {
 
-LAS12Header header_of(const std::vector<unsigned char> &bytes)
-{
-    LAS12Header h;
-    memcpy(&h, bytes.data(), sizeof h);
-    return h;
-}
-
 class UpdateHeader : public ::testing::Test {
 protected:
     TempDir dir;
@@ -35,7 +28,7 @@ protected:
             h.NumberOfPointsByReturn[i] = 9;
         memcpy(bytes.data(), &h, sizeof h);
         EXPECT_TRUE(write_file(path, bytes));
-        return run_in_child([&] { update_header(path.c_str()); });
+        return run_in_child([&] { update_header(path.c_str()); return 0; });
     }
 
     // After the update the file is byte for byte what the writer makes with
@@ -135,7 +128,7 @@ TEST_F(UpdateHeader, refuses_a_name_without_las_extension_before_opening_it)
     path = dir.file("f.txt");
     std::vector<unsigned char> bytes = las_image(LasOptions(), std::vector<LasPoint>(2));
     write_file(path, bytes);
-    RunResult r = run_in_child([&] { update_header(path.c_str()); });
+    RunResult r = run_in_child([&] { update_header(path.c_str()); return 0; });
     EXPECT_EQ(r.out, "\nFile extension of " + path + " is not .las\n");
     EXPECT_EQ(r.status, 255);
     EXPECT_TRUE(read_file(path) == bytes);
@@ -146,7 +139,7 @@ TEST_F(UpdateHeader, refuses_a_file_shorter_than_the_header_block_without_writin
     std::vector<unsigned char> bytes = las_image(LasOptions(), {});
     bytes.resize(150);  // holds every field the input check reads
     write_file(path, bytes);
-    RunResult r = run_in_child([&] { update_header(path.c_str()); });
+    RunResult r = run_in_child([&] { update_header(path.c_str()); return 0; });
     EXPECT_EQ(r.out, "\nFile " + path + " is too short to hold a LAS header block\n\n");
     EXPECT_EQ(r.status, 255);
     EXPECT_TRUE(read_file(path) == bytes);

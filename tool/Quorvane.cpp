@@ -1,6 +1,7 @@
 // Quorvane: keeps the points of a LAS file whose chosen attribute lies in a
 // closed range. Usage: Quorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>
-#include "Quorvane.h"
+#include "filter_pass.h"
+#include "request.h"
 
 #include <cstdlib>
 

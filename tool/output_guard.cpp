@@ -1,4 +1,5 @@
-// The output file's guard against being left behind incomplete.
+// The output file on a POSIX system: its identity against the input, its
+// creation, and its removal by a failure or an interrupt.
 #include "output_guard.h"
 
 #include <cerrno>
@@ -55,6 +56,16 @@ void block_interrupts(int how, sigset_t *old)
 }
 
 }  // namespace
+
+Identity file_identity(const char *in, const char *out)
+{
+    struct stat si, so;
+    if (stat(in, &si) != 0)
+        return Identity::input_unknown;
+    if (stat(out, &so) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Identity::different : Identity::output_unknown;
+    return si.st_dev == so.st_dev && si.st_ino == so.st_ino ? Identity::same : Identity::different;
+}
 
 void install_interrupt_handlers(void)
 {

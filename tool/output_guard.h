@@ -7,6 +7,13 @@
 #include <stdint.h>
 #include <stdio.h>
 
+enum class Identity { different, same, input_unknown, output_unknown };
+
+// Whether the input and the output are one file, however the names are
+// spelled. Only an output that does not exist yet is known to differ; any
+// other failure to examine either file leaves the question open.
+Identity file_identity(const char *in, const char *out);
+
 // Installs the interrupt handlers; a signal ignored at start stays ignored.
 void install_interrupt_handlers(void);
 

@@ -1,6 +1,6 @@
 // The command line: console texts, the attribute table and the checks of the
 // five arguments.
-#include "Quorvane.h"
+#include "request.h"
 
 #include "Kelvory_LiDAR.h"
 
@@ -11,38 +11,30 @@
 #include <cstring>
 #include <string>
 
-// Accepted attribute texts, the names printed in the request summary and the
-// menu lines, by AttrID - 1.
-static const char ValidAttrIDs[13][13] = {"1", "2", "3", "4",  "5",  "6", "7",
-                                          "8", "9", "10", "11", "12", "13"};
+// The attribute table, one row per AttrID (row AttrID - 1): the accepted
+// argument text (ValidAttrIDs), the name printed in the request summary
+// (TextArray) and the menu line.
+struct Attribute {
+    const char *ValidAttrIDs;
+    const char *TextArray;
+    const char *menu_line;
+};
 
-static const char TextArray[13][200] = {"X",
-                                        "Y",
-                                        "Z",
-                                        "Intensity",
-                                        "Return Number",
-                                        "Number of Returns",
-                                        "Scan Direction Flag",
-                                        "Edge of Flight Line",
-                                        "Class",
-                                        "Scan Angle Rank",
-                                        "User Data / File Marker",
-                                        "Point Source ID / User Bit Field",
-                                        "GPS Time"};
-
-static const char *const MenuLines[13] = {" 1\tX",
-                                          " 2\tY",
-                                          " 3\tZ",
-                                          " 4\tIntensity",
-                                          " 5\tReturn Number",
-                                          " 6\tNumber of Returns",
-                                          " 7\tScan Direction Flag",
-                                          " 8\tEdge of Flight Line",
-                                          " 9\tClassification",
-                                          "10\tScan Angle Rank",
-                                          "11\tUser Data         or   File Marker",
-                                          "12\tPoint Source ID   or   User Bit Field",
-                                          "13\tGPS Time\n"};
+static const Attribute Attributes[13] = {
+    {"1", "X", " 1\tX"},
+    {"2", "Y", " 2\tY"},
+    {"3", "Z", " 3\tZ"},
+    {"4", "Intensity", " 4\tIntensity"},
+    {"5", "Return Number", " 5\tReturn Number"},
+    {"6", "Number of Returns", " 6\tNumber of Returns"},
+    {"7", "Scan Direction Flag", " 7\tScan Direction Flag"},
+    {"8", "Edge of Flight Line", " 8\tEdge of Flight Line"},
+    {"9", "Class", " 9\tClassification"},
+    {"10", "Scan Angle Rank", "10\tScan Angle Rank"},
+    {"11", "User Data / File Marker", "11\tUser Data         or   File Marker"},
+    {"12", "Point Source ID / User Bit Field", "12\tPoint Source ID   or   User Bit Field"},
+    {"13", "GPS Time", "13\tGPS Time\n"},
+};
 
 void usage(void)
 {
@@ -51,8 +43,8 @@ void usage(void)
 
 void list_attributes(void)
 {
-    for (const char *line : MenuLines)
-        puts(line);
+    for (const Attribute &a : Attributes)
+        puts(a.menu_line);
 }
 
 static size_t append_digits(const char *p, std::string &num)
@@ -124,9 +116,9 @@ bool numeric_round_trip_ok(const char *s)
 
 static int16_t attribute_id(const char *text)
 {
-    for (const char *valid : ValidAttrIDs)
-        if (strcmp(text, valid) == 0)
-            return (int16_t)atoi(text);
+    for (int16_t i = 0; i < 13; i++)
+        if (strcmp(text, Attributes[i].ValidAttrIDs) == 0)
+            return (int16_t)(i + 1);
     return -1;
 }
 
@@ -134,7 +126,7 @@ static void print_request_summary(const Request *rq)
 {
     printf("\n\nInput File     :   %s\n", rq->filenamein);
     printf("Output File    :   %s\n\n", rq->filenameout);
-    printf("Attribute = %s\n", TextArray[rq->AttrID - 1]);
+    printf("Attribute = %s\n", Attributes[rq->AttrID - 1].TextArray);
     printf("Min: %.f    Max: %.f\n\n", rq->AttrMin, rq->AttrMax);
 }
 

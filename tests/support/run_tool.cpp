@@ -1,10 +1,11 @@
 #include "run_tool.h"
 
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <csignal>
 #include <fcntl.h>
 #include <ftw.h>
@@ -111,7 +112,8 @@ RunResult run_quorvane_in(const std::string &cwd, const std::vector<std::string>
     });
 }
 
-RunResult run_held(const std::string &cwd, const std::vector<std::string> &args, const char *point,
+RunResult run_held(const char *program, const std::string &cwd, const std::vector<std::string> &args,
+                   const char *point,
                    int sig, const std::function<void()> &prepare, int then_sig)
 {
     int ready[2];
@@ -124,7 +126,7 @@ RunResult run_held(const std::string &cwd, const std::vector<std::string> &args,
             setenv("QUORVANE_HOLD_FD", std::to_string(ready[1]).c_str(), 1);
             if (prepare)
                 prepare();
-            exec_in(QUORVANE_SEAM_EXE, cwd, args);
+            exec_in(program, cwd, args);
         },
         [&](pid_t pid) {
             close(ready[1]);
@@ -141,9 +143,24 @@ RunResult run_held(const std::string &cwd, const std::vector<std::string> &args,
     return r;
 }
 
-RunResult run_in_child(const std::function<void()> &fn)
+RunResult run_in_child(const std::function<int()> &fn)
 {
-    return capture(fn);
+    int channel[2];
+    if (pipe(channel) != 0)
+        return RunResult();
+    RunResult r = capture(
+        [&] {
+            close(channel[0]);
+            int v = fn();
+            fflush(stdout);
+            _exit(write(channel[1], &v, sizeof v) == sizeof v ? 0 : 127);
+        },
+        [&](pid_t) { close(channel[1]); });
+    int v = 0;
+    r.returned = read(channel[0], &v, sizeof v) == sizeof v;
+    r.result = v;
+    close(channel[0]);
+    return r;
 }
 
 TempDir::TempDir()
@@ -169,15 +186,6 @@ std::vector<unsigned char> read_file(const std::string &path)
         bytes.insert(bytes.end(), buf, buf + n);
     fclose(fp);
     return bytes;
-}
-
-bool write_file(const std::string &path, const std::vector<unsigned char> &bytes)
-{
-    FILE *fp = fopen(path.c_str(), "wb");
-    if (!fp)
-        return false;
-    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
-    return fclose(fp) == 0 && ok;
 }
 
 bool file_exists(const std::string &path)
@@ -210,10 +218,31 @@ long printed_output_records(const std::string &out)
     return at == std::string::npos ? -1 : strtol(out.c_str() + at + label.size(), nullptr, 10);
 }
 
-std::string shared_las_dir()
+std::vector<CorpusFile> corpus_files()
 {
-    std::string dir = SHARED_LAS_DIR;
-    if (!file_exists(dir + "/MANIFEST.md"))
-        return "";
-    return dir;
+    std::vector<CorpusFile> files;
+    std::string dirs = CORPUS_DIRS;
+    for (size_t start = 0; start < dirs.size();) {
+        size_t end = dirs.find('|', start);
+        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? dirs.size() : end + 1;
+        std::ifstream manifest(dir + "/MANIFEST.md");
+        std::string line;
+        int column = -1;  // the expected kind's column in the table
+        while (std::getline(manifest, line)) {
+            std::vector<std::string> cells;
+            std::istringstream row(line);
+            for (std::string cell; std::getline(row, cell, '|');)
+                cells.push_back(cell.substr(cell.find_first_not_of(' ') == std::string::npos
+                                                ? cell.size() : cell.find_first_not_of(' ')));
+            for (size_t c = 0; column < 0 && c < cells.size(); c++)
+                if (cells[c].rfind("Expected", 0) == 0 || cells[c].rfind("check_las", 0) == 0)
+                    column = (int)c;
+            if (column > 0 && cells.size() > (size_t)column && cells[1].rfind("`", 0) == 0) {
+                std::string name = cells[1].substr(1, cells[1].find('`', 1) - 1);
+                files.push_back({dir + "/" + name, atoi(cells[column].c_str())});
+            }
+        }
+    }
+    return files;
 }

@@ -3,14 +3,18 @@
 #ifndef RUN_TOOL_H
 #define RUN_TOOL_H
 
+#include "las_writer.h"
+
 #include <functional>
 #include <string>
 #include <vector>
 
 struct RunResult {
-    std::string out;  // standard output, byte for byte
-    std::string err;  // standard error (the tool never writes to it)
-    int status = -1;  // exit status as a shell sees it (255 for -1)
+    std::string out;        // standard output, byte for byte
+    std::string err;        // standard error (the tool never writes to it)
+    int status = -1;        // exit status as a shell sees it (255 for -1)
+    bool returned = false;  // run_in_child: the routine came back...
+    int result = 0;         // ...with this value
 };
 
 // Runs the Quorvane executable with these arguments.
@@ -21,10 +25,10 @@ RunResult run_quorvane(const std::vector<std::string> &args);
 RunResult run_quorvane_in(const std::string &cwd, const std::vector<std::string> &args,
                           const std::function<void()> &prepare = {});
 
-// Runs the test build of Quorvane in `cwd`, holds it at `point` (see
-// tool/test_seam.h) and sends it `sig` there, then `then_sig` when not 0.
-// `prepare` runs in the child first.
-RunResult run_held(const std::string &cwd, const std::vector<std::string> &args,
+// Runs `program` (the test build of Quorvane) in `cwd`, holds it at `point`
+// (see tool/test_seam.h) and sends it `sig` there, then `then_sig` when not
+// 0. `prepare` runs in the child first.
+RunResult run_held(const char *program, const std::string &cwd, const std::vector<std::string> &args,
                    const char *point, int sig, const std::function<void()> &prepare = {},
                    int then_sig = 0);
 
@@ -34,9 +38,10 @@ constexpr int killed_by(int sig) { return 1000 + sig; }
 // Runs `program` with `args` (argv[0] is `program`).
 RunResult run_program(const std::string &program, const std::vector<std::string> &args);
 
-// Runs `fn` in a child process with its standard output captured; the status
-// is what the child exits with (0 when `fn` returns).
-RunResult run_in_child(const std::function<void()> &fn);
+// Runs `fn` (a library routine, say) in a child process with its standard
+// output captured: either it returns (`returned`, its `result`) or it ends
+// the process (`status`).
+RunResult run_in_child(const std::function<int()> &fn);
 
 // A fresh directory under the system's temporary folder, removed with its
 // contents when the object goes.
@@ -48,7 +53,6 @@ struct TempDir {
 };
 
 std::vector<unsigned char> read_file(const std::string &path);
-bool write_file(const std::string &path, const std::vector<unsigned char> &bytes);
 bool file_exists(const std::string &path);
 
 // The banner, the usage line and the request summary exactly as printed.
@@ -60,8 +64,13 @@ std::string summary_text(const std::string &in, const std::string &out, const st
 // The count a run printed on its "Output Records" line, or -1 without one.
 long printed_output_records(const std::string &out);
 
-// The directory of real LAS files written by other software, or "" (after
-// telling why) when it is absent.
-std::string shared_las_dir();
+// The real LAS files written by other software, from the MANIFEST.md of
+// each corpus folder present, with the kind check_las must give (-1 when it
+// must refuse them). Empty when no corpus folder is present.
+struct CorpusFile {
+    std::string path;
+    int kind;
+};
+std::vector<CorpusFile> corpus_files();
 
 #endif

@@ -4,83 +4,85 @@
 #include <cstdio>
 #include <cstring>
 
-size_t las_format_length(uint8_t format)
+namespace {
+
+// Copies the fields LasPoint and the widest layout share by name, each
+// converted to the destination's type.
+template <typename To, typename From>
+void copy_point_fields(To &to, const From &from)
 {
-    static const size_t lengths[4] = {sizeof(LAS12fm0), sizeof(LAS12fm1), sizeof(LAS12fm2),
-                                      sizeof(LAS12fm3)};
-    return format < 4 ? lengths[format] : 0;
+#define KELVORY_COPY(field) to.field = static_cast<decltype(to.field)>(from.field)
+    KELVORY_COPY(X); KELVORY_COPY(Y); KELVORY_COPY(Z);
+    KELVORY_COPY(Intensity); KELVORY_COPY(bitfield); KELVORY_COPY(Classification);
+    KELVORY_COPY(ScanAngleRank); KELVORY_COPY(UserData); KELVORY_COPY(PointSourceID);
+    KELVORY_COPY(GPSTime); KELVORY_COPY(Red); KELVORY_COPY(Green); KELVORY_COPY(Blue);
+#undef KELVORY_COPY
 }
 
+}  // namespace
+
+// Format 3 holds every field; formats 0 and 1 are its prefixes, and format 2
+// is its core followed by the colours.
 void encode_point(const LasPoint &p, uint8_t format, unsigned char *out)
 {
-    LAS12fm3 r;  // the widest layout; the others are its prefixes or reorderings
-    r.X = p.X; r.Y = p.Y; r.Z = p.Z;
-    r.Intensity = p.Intensity;
-    r.bitfield = (int8_t)p.bitfield;
-    r.Classification = p.Classification;
-    r.ScanAngleRank = p.ScanAngleRank;
-    r.UserData = p.UserData;
-    r.PointSourceID = p.PointSourceID;
-    r.GPSTime = p.GPSTime;
-    r.Red = p.Red; r.Green = p.Green; r.Blue = p.Blue;
+    LAS12fm3 r;
+    copy_point_fields(r, p);
     if (format == 2) {
         LAS12fm2 c;
-        memcpy(&c, &r, 20);
+        memcpy(&c, &r, sizeof(LAS12fm0));
         c.Red = p.Red; c.Green = p.Green; c.Blue = p.Blue;
         memcpy(out, &c, sizeof c);
         return;
     }
-    memcpy(out, &r, las_format_length(format));
+    memcpy(out, &r, las_format_record_length(format));
 }
 
 LasPoint decode_point(const unsigned char *rec, uint8_t format)
 {
     LAS12fm3 r{};
-    LasPoint p;
     if (format == 2) {
         LAS12fm2 c;
         memcpy(&c, rec, sizeof c);
-        memcpy(&r, &c, 20);
+        memcpy(&r, &c, sizeof(LAS12fm0));
         r.Red = c.Red; r.Green = c.Green; r.Blue = c.Blue;
     } else {
-        memcpy(&r, rec, las_format_length(format));
+        memcpy(&r, rec, las_format_record_length(format));
     }
-    p.X = r.X; p.Y = r.Y; p.Z = r.Z;
-    p.Intensity = r.Intensity;
-    p.bitfield = (uint8_t)r.bitfield;
-    p.Classification = r.Classification;
-    p.ScanAngleRank = r.ScanAngleRank;
-    p.UserData = r.UserData;
-    p.PointSourceID = r.PointSourceID;
-    if (format == 1 || format == 3)
-        p.GPSTime = r.GPSTime;
-    p.Red = r.Red; p.Green = r.Green; p.Blue = r.Blue;
+    LasPoint p;  // a layout without GPS time or colours leaves them 0
+    copy_point_fields(p, r);
     return p;
+}
+
+void PointExtents::add(const LasPoint &p)
+{
+    const int32_t v[3] = {p.X, p.Y, p.Z};
+    for (int a = 0; a < 3; a++) {
+        if (v[a] > max[a]) max[a] = v[a];
+        if (v[a] < min[a]) min[a] = v[a];
+    }
+    unsigned r = p.bitfield & 7u;
+    if (r >= 1 && r <= 5)
+        by_return[r - 1]++;
+    count++;
+}
+
+void PointExtents::store(LAS12Header &h) const
+{
+    for (int i = 0; i < 5; i++)
+        h.NumberOfPointsByReturn[i] = by_return[i];
+    if (count == 0)
+        return;
+    h.MaxX = (double)max[0] * h.XScaleFactor + h.XOffset;
+    h.MinX = (double)min[0] * h.XScaleFactor + h.XOffset;
+    h.MaxY = (double)max[1] * h.YScaleFactor + h.YOffset;
+    h.MinY = (double)min[1] * h.YScaleFactor + h.YOffset;
+    h.MaxZ = (double)max[2] * h.ZScaleFactor + h.ZOffset;
+    h.MinZ = (double)min[2] * h.ZScaleFactor + h.ZOffset;
 }
 
 namespace {
 
-struct Extents {
-    int64_t max[3] = {INT64_MIN, INT64_MIN, INT64_MIN};
-    int64_t min[3] = {INT64_MAX, INT64_MAX, INT64_MAX};
-    uint32_t count = 0;
-    uint32_t by_return[5] = {0, 0, 0, 0, 0};
-
-    void add(const LasPoint &p)
-    {
-        const int32_t v[3] = {p.X, p.Y, p.Z};
-        for (int a = 0; a < 3; a++) {
-            if (v[a] > max[a]) max[a] = v[a];
-            if (v[a] < min[a]) min[a] = v[a];
-        }
-        unsigned r = p.bitfield & 7u;
-        if (r >= 1 && r <= 5)
-            by_return[r - 1]++;
-        count++;
-    }
-};
-
-LAS12Header header_for(const LasOptions &opts, const Extents &e)
+LAS12Header header_for(const LasOptions &opts, const PointExtents &e)
 {
     LAS12Header h;
     memset(&h, 0, sizeof h);
@@ -95,20 +97,11 @@ LAS12Header header_for(const LasOptions &opts, const Extents &e)
     h.PointDataFormatID = opts.PointDataFormatID;
     h.PointDataRecordLength = opts.PointDataRecordLength
                                   ? opts.PointDataRecordLength
-                                  : (uint16_t)las_format_length(opts.PointDataFormatID);
+                                  : (uint16_t)las_format_record_length(opts.PointDataFormatID);
     h.NumberOfPointReturns = opts.claim_count ? opts.claimed : e.count;
-    for (int i = 0; i < 5; i++)
-        h.NumberOfPointsByReturn[i] = e.by_return[i];
     h.XScaleFactor = opts.scale[0]; h.YScaleFactor = opts.scale[1]; h.ZScaleFactor = opts.scale[2];
     h.XOffset = opts.offset[0]; h.YOffset = opts.offset[1]; h.ZOffset = opts.offset[2];
-    if (e.count) {
-        h.MaxX = (double)e.max[0] * h.XScaleFactor + h.XOffset;
-        h.MinX = (double)e.min[0] * h.XScaleFactor + h.XOffset;
-        h.MaxY = (double)e.max[1] * h.YScaleFactor + h.YOffset;
-        h.MinY = (double)e.min[1] * h.YScaleFactor + h.YOffset;
-        h.MaxZ = (double)e.max[2] * h.ZScaleFactor + h.ZOffset;
-        h.MinZ = (double)e.min[2] * h.ZScaleFactor + h.ZOffset;
-    }
+    e.store(h);
     return h;
 }
 
@@ -116,7 +109,7 @@ LAS12Header header_for(const LasOptions &opts, const Extents &e)
 
 LAS12Header make_header(const LasOptions &opts, const std::vector<LasPoint> &points)
 {
-    Extents e;
+    PointExtents e;
     for (const LasPoint &p : points)
         e.add(p);
     return header_for(opts, e);
@@ -125,7 +118,7 @@ LAS12Header make_header(const LasOptions &opts, const std::vector<LasPoint> &poi
 std::vector<uint8_t> las_image(const LasOptions &opts, const std::vector<LasPoint> &points)
 {
     LAS12Header h = make_header(opts, points);
-    const size_t reclen = las_format_length(opts.PointDataFormatID);
+    const size_t reclen = las_format_record_length(opts.PointDataFormatID);
     const size_t vlrs = opts.vlr_bytes.size(), records = reclen * points.size();
     std::vector<uint8_t> img(sizeof h + vlrs + records + opts.trailing.size());
     uint8_t *at = img.data();
@@ -143,13 +136,19 @@ std::vector<uint8_t> las_image(const LasOptions &opts, const std::vector<LasPoin
     return img;
 }
 
-bool write_las(const std::string &path, const LasOptions &opts, const std::vector<LasPoint> &points)
+LAS12Header header_of(const std::vector<uint8_t> &bytes)
 {
-    std::vector<uint8_t> img = las_image(opts, points);
+    LAS12Header h;
+    memcpy(&h, bytes.data(), sizeof h);
+    return h;
+}
+
+bool write_file(const std::string &path, const std::vector<uint8_t> &bytes)
+{
     FILE *fp = fopen(path.c_str(), "wb");
     if (!fp)
         return false;
-    bool ok = fwrite(img.data(), 1, img.size(), fp) == img.size();
+    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
     return fclose(fp) == 0 && ok;
 }
 
@@ -159,11 +158,11 @@ bool write_las_stream(const std::string &path, const LasOptions &opts, uint64_t 
     FILE *fp = fopen(path.c_str(), "wb");
     if (!fp)
         return false;
-    const size_t reclen = las_format_length(opts.PointDataFormatID);
+    const size_t reclen = las_format_record_length(opts.PointDataFormatID);
     const size_t batch_records = 65536;
     std::vector<unsigned char> batch(reclen * batch_records);
     size_t filled = 0;
-    Extents e;
+    PointExtents e;
     LAS12Header h = header_for(opts, e);  // placeholder, rewritten at the end
     bool ok = fwrite(&h, 1, sizeof h, fp) == sizeof h &&
               fwrite(opts.vlr_bytes.data(), 1, opts.vlr_bytes.size(), fp) == opts.vlr_bytes.size();

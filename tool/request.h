@@ -1,7 +1,7 @@
-// Quorvane: the filter tool's request and passes, shared by the entry, the
-// tests and the fuzz targets.
-#ifndef QUORVANE_H
-#define QUORVANE_H
+// The command line: the tool's fixed texts and the checks of its five
+// arguments.
+#ifndef REQUEST_H
+#define REQUEST_H
 
 #include <stdint.h>
 #include <time.h>
@@ -30,9 +30,5 @@ bool numeric_round_trip_ok(const char *s);
 // Checks the command line and prints the banner and the request summary.
 // Returns 0 with `rq` filled, or -1 after printing why the request is refused.
 int16_t validate_request(int argc, char **argv, Request *rq);
-
-// The filter pass: streams the kept records into the output and finalises it.
-// Returns 0 after a completed run, -1 after printing why it failed.
-int16_t filter_pass(const Request *rq);
 
 #endif

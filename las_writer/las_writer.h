@@ -38,23 +38,38 @@ struct LasOptions {
     std::vector<uint8_t> trailing;   // bytes after the last record
 };
 
-// Record size of a point data format (20, 28, 26, 34).
-size_t las_format_length(uint8_t format);
-
 // Writes one point as a record of `format` into `out`.
 void encode_point(const LasPoint &p, uint8_t format, unsigned char *out);
 
 // Reads one record of `format`.
 LasPoint decode_point(const unsigned char *rec, uint8_t format);
 
+// The counts by return and the extents of the points seen, as a header
+// records them: extents from the stored integers with the header's scale
+// factors and offsets (a header without points keeps its extents).
+struct PointExtents {
+    int64_t max[3] = {INT64_MIN, INT64_MIN, INT64_MIN};
+    int64_t min[3] = {INT64_MAX, INT64_MAX, INT64_MAX};
+    uint32_t count = 0;
+    uint32_t by_return[5] = {0, 0, 0, 0, 0};
+    void add(const LasPoint &p);
+    void store(LAS12Header &h) const;
+};
+
 // The header block a file of these points gets: true counts and extents
 // unless the opts overrides them.
 LAS12Header make_header(const LasOptions &opts, const std::vector<LasPoint> &points);
 
+// The header block at the start of a file's bytes (at least 227 of them).
+// Its packed fields are read by value (`+h.MaxX`): a reference to one could
+// be misaligned.
+LAS12Header header_of(const std::vector<uint8_t> &bytes);
+
 // The whole file image.
 std::vector<uint8_t> las_image(const LasOptions &opts, const std::vector<LasPoint> &points);
 
-bool write_las(const std::string &path, const LasOptions &opts, const std::vector<LasPoint> &points);
+// Writes `bytes` as the whole file at `path`.
+bool write_file(const std::string &path, const std::vector<uint8_t> &bytes);
 
 // Streams `count` generated points to `path` in constant memory; the header
 // claims `count` points and its extents cover the generated ones.
@@ -64,8 +79,6 @@ bool write_las_stream(const std::string &path, const LasOptions &opts, uint64_t 
 // A reproducible survey-like point: classes 1-6 (mostly 2), up to 4 returns,
 // GPS time ascending.
 LasPoint synthetic_point(uint64_t i, uint64_t seed);
-
-
 
 // One variable-length record: the 54-byte record header and its data.
 std::vector<uint8_t> make_vlr(const char *user_id, uint16_t record_id, const char *description,

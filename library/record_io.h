@@ -1,0 +1,35 @@
+// Point records read whole, in batches, by the header rescan and the filter
+// pass; and typed loads of their fields. Internal to the project.
+#ifndef RECORD_IO_H
+#define RECORD_IO_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+// Records per batch. A whole number of 4096-byte blocks for every record
+// length, so each batch is one direct read; about 1.1 MB for the largest.
+constexpr size_t kBatchRecords = 32768;
+
+// The value of type T whose bytes start at `p` (records are byte images with
+// no alignment, so the bytes are copied, never referenced in place).
+template <typename T>
+T load(const unsigned char *p)
+{
+    T v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Field `name` of the record struct `Record` whose bytes start at `rec`.
+#define LOAD_FIELD(Record, name, rec) \
+    load<decltype(Record::name)>((rec) + offsetof(Record, name))
+
+// Reads the next batch of whole records of `reclen` bytes into `buf`, which
+// holds kBatchRecords of them, and returns how many were read. `*more` turns
+// false at the end of the file or on a read error (ferror tells which); a
+// trailing piece shorter than a record is not a record.
+size_t read_record_batch(FILE *fp, unsigned char *buf, size_t reclen, bool *more);
+
+#endif

@@ -1,0 +1,160 @@
+// The scan kernel. The layout and the attribute are resolved once, before
+// the scan: each pair has a loop of its own, instantiated from one template.
+#include "scan_kernel.h"
+
+#include "test_seam.h"
+
+#include <cmath>
+#include <type_traits>
+
+namespace {
+
+// Whether a record layout carries GPSTime, from the layout table.
+template <typename Record>
+struct HasGPSTime;
+#define KELVORY_GPS_TRAIT(format, Record, gps) \
+    template <>                                \
+    struct HasGPSTime<Record> : std::bool_constant<(gps) != 0> {};
+KELVORY_LAS_LAYOUTS(KELVORY_GPS_TRAIT)
+
+// GPS time is compared as the double it is; every other attribute is an
+// integer field and is compared as an integer.
+template <int AttrID>
+using Value = std::conditional_t<AttrID == 13, double, int64_t>;
+
+// The value of attribute `AttrID` of one record, as compared with the bounds.
+// `bitfield` is read bit by bit from its unsigned byte.
+template <typename Record, int AttrID>
+Value<AttrID> extract(const unsigned char *rec)
+{
+    const uint8_t bits = (uint8_t)LOAD_FIELD(Record, bitfield, rec);
+    if constexpr (AttrID == 1) return LOAD_FIELD(Record, X, rec);
+    if constexpr (AttrID == 2) return LOAD_FIELD(Record, Y, rec);
+    if constexpr (AttrID == 3) return LOAD_FIELD(Record, Z, rec);
+    if constexpr (AttrID == 4) return LOAD_FIELD(Record, Intensity, rec);
+    if constexpr (AttrID == 5) return bits & 7;
+    if constexpr (AttrID == 6) return (bits >> 3) & 7;
+    if constexpr (AttrID == 7) return (bits >> 6) & 1;
+    if constexpr (AttrID == 8) return (bits >> 7) & 1;
+    if constexpr (AttrID == 9) return LOAD_FIELD(Record, Classification, rec);
+    if constexpr (AttrID == 10) return LOAD_FIELD(Record, ScanAngleRank, rec);
+    if constexpr (AttrID == 11) return LOAD_FIELD(Record, UserData, rec);
+    if constexpr (AttrID == 12) return LOAD_FIELD(Record, PointSourceID, rec);
+    if constexpr (AttrID == 13) return LOAD_FIELD(Record, GPSTime, rec);
+}
+
+// The closed range [lo, hi] in the attribute's own type. For an integer v,
+// lo <= v exactly when ceil(lo) <= v, and v <= hi exactly when v <= floor(hi);
+// a NaN bound, like a NaN value, lets nothing pass. Clamping to +-4e18 keeps
+// the conversion defined and lies beyond every field's range.
+template <typename T>
+struct Bounds {
+    T lo, hi;
+};
+
+template <typename T>
+Bounds<T> bounds_in(double lo, double hi)
+{
+    if constexpr (std::is_floating_point_v<T>) {
+        return {lo, hi};
+    } else {
+        const double big = 4e18;
+        double l = std::isnan(lo) ? big : std::min(std::ceil(std::max(lo, -big)), big);
+        double h = std::isnan(hi) ? -big : std::max(std::floor(std::min(hi, big)), -big);
+        return {(T)l, (T)h};
+    }
+}
+
+// One loop per (record layout, attribute): one read per batch of whole
+// records, one extraction and one comparison per record, and one write per
+// batch of kept records. NaN fails both comparisons and is never kept.
+// The output buffer holds a whole input batch, so it never overflows.
+template <typename Record, int AttrID>
+ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
+{
+    constexpr size_t RecLen = sizeof(Record);
+    const Bounds<Value<AttrID>> b = bounds_in<Value<AttrID>>(AttrMin, AttrMax);
+    unsigned char *const in = ss.inbuf, *const out = ss.outbuf;
+    bool more = true;
+    while (more) {
+        const size_t whole = read_record_batch(ss.fin, in, RecLen, &more);
+        size_t kept = 0;
+        for (size_t i = 0; i < whole; i++) {
+            // Copy every record and advance only past kept ones: no branch
+            // for the processor to mispredict on mixed data.
+            const unsigned char *rec = in + i * RecLen;
+            const Value<AttrID> v = extract<Record, AttrID>(rec);
+            memcpy(out + RecLen * kept, rec, RecLen);
+            kept += (b.lo <= v) & (v <= b.hi);
+        }
+        if (kept && fwrite(out, RecLen, kept, ss.fout) != kept)
+            return ScanResult::write_error;
+        ss.rec_cnt += (uint32_t)kept;
+        test_hold("scan");
+    }
+    return ferror(ss.fin) ? ScanResult::read_error : ScanResult::ok;
+}
+
+template <typename Record>
+ScanResult scan_layout(ScanStreams &ss, int16_t AttrID, double lo, double hi)
+{
+    switch (AttrID) {
+    case 1: return scan<Record, 1>(ss, lo, hi);
+    case 2: return scan<Record, 2>(ss, lo, hi);
+    case 3: return scan<Record, 3>(ss, lo, hi);
+    case 4: return scan<Record, 4>(ss, lo, hi);
+    case 5: return scan<Record, 5>(ss, lo, hi);
+    case 6: return scan<Record, 6>(ss, lo, hi);
+    case 7: return scan<Record, 7>(ss, lo, hi);
+    case 8: return scan<Record, 8>(ss, lo, hi);
+    case 9: return scan<Record, 9>(ss, lo, hi);
+    case 10: return scan<Record, 10>(ss, lo, hi);
+    case 11: return scan<Record, 11>(ss, lo, hi);
+    case 12: return scan<Record, 12>(ss, lo, hi);
+    case 13:
+        if constexpr (HasGPSTime<Record>::value)
+            return scan<Record, 13>(ss, lo, hi);
+        return ScanResult::ok;  // refused before the scan
+    default: return ScanResult::ok;
+    }
+}
+
+// A bound typed as a value the file stores means that stored integer, but
+// (bound - offset) / scale misses it by the rounding of the decimal texts and
+// the arithmetic: a few units in the last place of the larger operand, in
+// stored units. Within that (and never more than 1/16 of a step) the
+// converted bound is taken as the whole number; otherwise it stays as is.
+double snap_to_stored(double converted, double bound, double offset, double scale)
+{
+    double whole = std::nearbyint(converted);
+    double larger = std::max(std::fabs(bound), std::fabs(offset));
+    double ulp = std::nextafter(larger, INFINITY) - larger;
+    double tolerance = std::min(4.0 * ulp / std::fabs(scale), 1.0 / 16);
+    return std::fabs(converted - whole) <= tolerance ? whole : converted;
+}
+
+}  // namespace
+
+void convert_bounds(const LAS12Header &h, int16_t AttrID, double &lo, double &hi)
+{
+    double scale, offset;
+    switch (AttrID) {
+    case 1: scale = h.XScaleFactor; offset = h.XOffset; break;
+    case 2: scale = h.YScaleFactor; offset = h.YOffset; break;
+    case 3: scale = h.ZScaleFactor; offset = h.ZOffset; break;
+    default: return;
+    }
+    lo = snap_to_stored((lo - offset) / scale, lo, offset, scale);
+    hi = snap_to_stored((hi - offset) / scale, hi, offset, scale);
+}
+
+#define KELVORY_SCAN_CASE(format, Record, gps) \
+    case format: return scan_layout<Record>(ss, AttrID, lo, hi);
+
+ScanResult scan_records(ScanStreams &ss, LASType kind, int16_t AttrID, double lo, double hi)
+{
+    switch (las_kind_format(kind)) {
+    KELVORY_LAS_LAYOUTS(KELVORY_SCAN_CASE)
+    default: return ScanResult::ok;  // kind 0: no layout, no records
+    }
+}

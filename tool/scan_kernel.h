@@ -1,0 +1,39 @@
+// The scan kernel: coordinate bounds in stored units, and one loop per
+// (record layout, attribute) that copies the records whose attribute lies in
+// the closed range.
+#ifndef SCAN_KERNEL_H
+#define SCAN_KERNEL_H
+
+#include "Kelvory_LiDAR.h"
+#include "record_io.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#define KELVORY_LAYOUT_SIZE(format, Record, gps) sizeof(Record),
+
+// Bytes of each record buffer: a batch of the largest layout.
+constexpr size_t kScanBufferBytes =
+    kBatchRecords * std::max({KELVORY_LAS_LAYOUTS(KELVORY_LAYOUT_SIZE)});
+
+// The streams and buffers a scan works on, and the count of records kept.
+struct ScanStreams {
+    FILE *fin = nullptr;
+    FILE *fout = nullptr;
+    unsigned char *inbuf = nullptr;   // kScanBufferBytes each
+    unsigned char *outbuf = nullptr;
+    uint32_t rec_cnt = 0;
+};
+
+enum class ScanResult { ok, read_error, write_error };
+
+// Converts coordinate bounds (attributes 1 to 3) from real-world units to the
+// file's stored units; other bounds stay as they are.
+void convert_bounds(const LAS12Header &h, int16_t AttrID, double &lo, double &hi);
+
+// Streams the whole records of a file of `kind` from the input's position to
+// its end and writes those whose attribute `AttrID` lies in [lo, hi] at the
+// output's position, in order. Kind 0 has no records to scan.
+ScanResult scan_records(ScanStreams &ss, LASType kind, int16_t AttrID, double lo, double hi);
+
+#endif
