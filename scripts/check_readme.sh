@@ -33,8 +33,12 @@ mkdir "$work/build"
 ln -s "$tool" "$work/build/Quorvane"
 ln -s "$make_las" "$work/build/make_las"
 sample=$(grep -m 1 '^build/make_las build/sample.las ' "$top/scripts/sample.sh")
-if [ -z "$sample" ] || ! (cd "$work" && sh -c "$sample" >/dev/null 2>&1); then
-    echo "skipped: the sample cannot be made (${sample:-no make_las line in scripts/sample.sh})"
+if [ -z "$sample" ]; then
+    echo "FAILED: scripts/sample.sh has no line 'build/make_las build/sample.las ...' to copy"
+    exit 1
+fi
+if ! (cd "$work" && sh -c "$sample" >/dev/null 2>&1); then
+    echo "skipped: the sample cannot be made ($sample)"
     exit 77
 fi
 
