@@ -1,0 +1,140 @@
+#!/bin/sh
+# Runs the README's examples as a new user would, in a scratch folder laid out
+# like the repository's top after ./scripts/sample.sh (build/Quorvane and
+# build/sample.las, made by the same make_las line):
+#   scripts/check_readme.sh [Quorvane executable] [make_las executable]
+# - every line of a code block that starts with "build/Quorvane" or
+#   "$ build/Quorvane" must end with status 0, keep some but not all of the
+#   sample's points and leave standard error empty;
+# - the lines shown after a "$ " line must be the end of what a terminal shows
+#   (carriage returns applied, the elapsed time left out);
+# - the many-tiles recipe (the code block that runs xargs) must read the same
+#   in the manual page and, run twice on a folder of tiles, list exactly the
+#   tile that keeps nothing and the one that is no LAS file, and end non-zero.
+# Ends with status 77 (skipped) when the programs or the sample cannot be had.
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+tool=${1:-$top/build/Quorvane}
+make_las=${2:-$top/build/make_las}
+readme=$top/README.md
+failures=0
+fail() {
+    echo "FAILED: $*"
+    failures=$((failures + 1))
+}
+
+[ -x "$tool" ] && [ -x "$make_las" ] || {
+    echo "skipped: $tool or $make_las is not built"
+    exit 77
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/build"
+ln -s "$tool" "$work/build/Quorvane"
+ln -s "$make_las" "$work/build/make_las"
+sample=$(grep -m 1 '^build/make_las build/sample.las ' "$top/scripts/sample.sh")
+if [ -z "$sample" ]; then
+    echo "FAILED: scripts/sample.sh has no line 'build/make_las build/sample.las ...' to copy"
+    exit 1
+fi
+if ! (cd "$work" && sh -c "$sample" >/dev/null 2>&1); then
+    echo "skipped: the sample cannot be made ($sample)"
+    exit 77
+fi
+
+# What a terminal shows: each carriage return sends the cursor back to the
+# line's start, trailing blanks are invisible, the elapsed time varies.
+screen() {
+    awk '{
+        n = split($0, part, "\r"); line = ""
+        for (i = 1; i <= n; i++)
+            line = length(part[i]) >= length(line) ? part[i] : part[i] substr(line, length(part[i]) + 1)
+        sub(/ +$/, "", line)
+        sub(/^Completed in [0-9.]+ seconds$/, "Completed in (time) seconds", line)
+        print line
+    }' "$1"
+}
+
+# cmd.N holds the Nth command line; shown.N what the README shows after it.
+awk -v dir="$work" '
+    /^```/ { inblock = !inblock; out = ""; next }
+    !inblock { next }
+    /^(\$ )?build\/Quorvane / {
+        n++; line = $0; shown = sub(/^\$ /, "", line)
+        print line > (dir "/cmd." n); close(dir "/cmd." n)
+        out = shown ? dir "/shown." n : ""
+        if (out != "") printf "" > out
+        next
+    }
+    /^\$ / { out = ""; next }
+    out != "" { print > out }
+' "$readme"
+ls "$work"/cmd.* >/dev/null 2>&1 || fail "README.md has no build/Quorvane command line"
+
+for cmd in "$work"/cmd.*; do
+    [ -f "$cmd" ] || continue
+    n=${cmd##*.}
+    line=$(cat "$cmd")
+    (cd "$work" && sh -c "$line") >"$work/out.$n" 2>"$work/err.$n"
+    status=$?
+    kept=$(sed -n 's/^Output Records : *\([0-9]*\)$/\1/p' "$work/out.$n")
+    total=$(sed -n 's/^Input Records  : *\([0-9]*\)$/\1/p' "$work/out.$n")
+    if [ "$status" -ne 0 ]; then
+        fail "$line: status $status"; cat "$work/out.$n"
+    elif [ -s "$work/err.$n" ]; then
+        fail "$line: wrote to standard error"; cat "$work/err.$n"
+    elif [ -z "$kept" ] || [ -z "$total" ] || [ "$kept" -eq 0 ] || [ "$kept" -ge "$total" ]; then
+        fail "$line: kept ${kept:-?} of ${total:-?} points, not some of them"
+    fi
+    if [ -f "$work/shown.$n" ]; then
+        screen "$work/shown.$n" >"$work/want.$n"
+        screen "$work/out.$n" | tail -n "$(wc -l <"$work/want.$n")" >"$work/got.$n"
+        diff -u "$work/want.$n" "$work/got.$n" >"$work/diff.$n" ||
+            { fail "$line: the README shows another output"; cat "$work/diff.$n"; }
+    fi
+done
+
+# The recipe, from the README and from the manual page (unescaped).
+block_with_xargs() {
+    awk -v first="$2" -v last="$3" '
+        $0 ~ last && inblock { if (!done && text ~ /xargs/) { printf "%s", text; done = 1 } inblock = 0; next }
+        $0 ~ first && !inblock { inblock = 1; text = ""; next }
+        inblock { text = text $0 "\n" }
+    ' "$1"
+}
+block_with_xargs "$readme" '^```' '^```' >"$work/recipe.sh"
+block_with_xargs "$top/doc/Quorvane.1" '^[.]EX' '^[.]EE' |
+    sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" >"$work/recipe.man"
+[ -s "$work/recipe.sh" ] || fail "README.md has no many-tiles recipe (a code block running xargs)"
+diff -u "$work/recipe.sh" "$work/recipe.man" >"$work/recipe.diff" ||
+    { fail "the manual page's recipe differs from the README's"; cat "$work/recipe.diff"; }
+
+mkdir "$work/tiles"
+"$make_las" "$work/tiles/a.las" 300 1 2 7 &&
+    "$make_las" "$work/tiles/b.las" 300 0 0 8 &&
+    "$make_las" "$work/tiles/empty.las" 0 1 2 &&
+    printf 'not a LAS file\n' >"$work/tiles/broken.las" || fail "cannot make the tiles"
+for run in 1 2; do
+    (cd "$work" && PATH="$work/build:$PATH" sh recipe.sh) >"$work/recipe.out" 2>&1
+    status=$?
+    [ "$status" -ne 0 ] || fail "recipe run $run: status 0 although two tiles failed"
+    sorted=$(sort "$work/logs/failed.txt" 2>/dev/null | tr '\n' '|')
+    [ "$sorted" = "tiles/broken.las status 255|tiles/empty.las status 255|" ] ||
+        fail "recipe run $run: logs/failed.txt holds '$sorted'"
+    grep -q 'tiles/empty.las status 255' "$work/recipe.out" ||
+        { fail "recipe run $run: the failed tiles are not listed"; cat "$work/recipe.out"; }
+done
+grep -q '^No points retained$' "$work/logs/empty.log" || fail "logs/empty.log does not tell why"
+grep -q 'is not a valid .las file' "$work/logs/broken.log" || fail "logs/broken.log does not tell why"
+for t in a b; do
+    grep -q "Header of file ground/$t.las has been updated" "$work/logs/$t.log" ||
+        fail "tile $t was not filtered"
+done
+[ ! -e "$work/ground/empty.las" ] && [ ! -e "$work/ground/broken.las" ] ||
+    fail "a failed tile left a file in ground/"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures README check(s) failed"
+    exit 1
+fi
+echo "README: $(ls "$work"/cmd.* | wc -l) command lines and the many-tiles recipe run as written"
