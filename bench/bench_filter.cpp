@@ -1,29 +1,55 @@
-// Throughput and peak memory of a whole Quorvane run, next to the I/O floor
-// measured in the same run by io_floor, a program that reads the input,
-// writes as many bytes as the kept records and reads the output back once,
-// all in 1 MiB blocks. Each figure is the best of five runs.
+// Whole Quorvane runs next to the I/O no filter can avoid. For each of ten
+// workloads (formats 1 and 3, each with a class, a Z band, an intensity
+// range, first returns and a GPS window, keeping 40-70 % of the points) it
+// runs the tool and then io_floor (read the input, write as many bytes as the
+// tool's output holds, read the output back), pair after pair, so that the
+// machine's drift falls on both alike; it reports the medians, the median
+// ratio with its min and max, and the tool's peak memory.
 //
-// Usage: bench_filter [points (default 10000000)] [data folder (default bench-data)]
+// Usage: bench_filter [--points N] [--runs N] [--data DIR] [--readme FILE]
+//                     [--tool PATH] [--against PATH]
+//   --readme  writes the table into FILE between the bench_filter markers
+//   --against pairs the tool with another build of it instead of io_floor
+//   --only    runs the workloads whose label holds this text
 #include "las_writer.h"
+#include "run_tool.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr size_t kBlock = 1 << 20;
+struct Options {
+    uint64_t points = 10000000;
+    int runs = 7;
+    std::string data = "bench-data", readme, tool, against, floor, only;
+};
 
-double now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+struct Workload {
+    const char *label;
+    uint8_t format;
+    std::vector<std::string> filter;  // attribute, min, max
+};
+
+const Workload kWorkloads[] = {
+    {"format 1, class 2", 1, {"9", "2", "2"}},
+    {"format 1, Z 10 to 40", 1, {"3", "10", "40"}},
+    {"format 1, intensity 0 to 32767", 1, {"4", "0", "32767"}},
+    {"format 1, first returns", 1, {"5", "1", "1"}},
+    {"format 1, GPS time window", 1, {"13", "300020", "300080"}},
+    {"format 3, class 2", 3, {"9", "2", "2"}},
+    {"format 3, Z 10 to 40", 3, {"3", "10", "40"}},
+    {"format 3, intensity 0 to 32767", 3, {"4", "0", "32767"}},
+    {"format 3, first returns", 3, {"5", "1", "1"}},
+    {"format 3, GPS time window", 3, {"13", "300020", "300080"}},
+};
 
 off_t file_size(const std::string &path)
 {
@@ -31,14 +57,13 @@ off_t file_size(const std::string &path)
     return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
 }
 
-// Makes the workload once; later runs reuse it.
-std::string workload(const std::string &dir, uint8_t format, uint64_t points)
+// Makes the workload's input once; later runs reuse it.
+std::string input_file(const Options &o, uint8_t format, uint64_t points)
 {
-    std::string path = dir + "/fmt" + std::to_string(format) + "_" + std::to_string(points) + ".las";
+    std::string path = o.data + "/fmt" + std::to_string(format) + "_" + std::to_string(points) + ".las";
     LasOptions opts;
     opts.PointDataFormatID = format;
-    off_t expected = (off_t)(227 + points * las_format_record_length(format));
-    if (file_size(path) != expected) {
+    if (file_size(path) != (off_t)(227 + points * las_format_record_length(format))) {
         printf("making %s ...\n", path.c_str());
         fflush(stdout);
         if (!write_las_stream(path, opts, points, [](uint64_t i) { return synthetic_point(i, 1); })) {
@@ -49,99 +74,109 @@ std::string workload(const std::string &dir, uint8_t format, uint64_t points)
     return path;
 }
 
-// Reads a whole file in 1 MiB blocks (also warms the page cache).
-void read_all(const std::string &path, std::vector<char> &buf)
+double median(std::vector<double> v)
 {
-    FILE *fp = fopen(path.c_str(), "rb");
-    while (fp && fread(buf.data(), 1, kBlock, fp) == kBlock) {
-    }
-    if (fp)
-        fclose(fp);
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-struct ToolRun {
-    double seconds;
-    long peak_kb;
-    int status;
-};
-
-ToolRun run_tool(const std::string &exe, const std::vector<std::string> &args)
+RunResult must_run(const std::string &program, const std::vector<std::string> &args)
 {
+    RunResult r = run_program(program, args);
+    if (r.status != 0) {
+        fprintf(stderr, "%s failed (%d): %s%s\n", program.c_str(), r.status, r.out.c_str(), r.err.c_str());
+        exit(1);
+    }
+    return r;
+}
+
+// One table row: the tool paired with io_floor (or the other build).
+std::string bench(const Options &o, const Workload &w, uint64_t points)
+{
+    const std::string in = input_file(o, w.format, points), out = in + ".out.las";
+    std::vector<std::string> args = {in, out};
+    args.insert(args.end(), w.filter.begin(), w.filter.end());
+    read_file(in);  // warm the page cache
+    std::vector<double> tool_s, floor_s, ratio;
+    long peak_kb = 0;
+    for (int run = 0; run < o.runs; run++) {
+        RunResult a = must_run(o.tool, args);
+        off_t kept_bytes = file_size(out);
+        remove(out.c_str());
+        RunResult b = o.against.empty() ? must_run(o.floor, {in, out, std::to_string(kept_bytes)})
+                                        : must_run(o.against, args);
+        remove(out.c_str());
+        tool_s.push_back(a.seconds);
+        floor_s.push_back(b.seconds);
+        ratio.push_back(a.seconds / b.seconds);
+        peak_kb = std::max(peak_kb, a.peak_kb);
+    }
+    char row[256];
+    snprintf(row, sizeof row, "| %-30s | %10llu | %7.3f | %7.3f | %5.2fx | %5.2f-%5.2fx | %7.1f |\n",
+             w.label, (unsigned long long)points, median(tool_s), median(floor_s), median(ratio),
+             *std::min_element(ratio.begin(), ratio.end()),
+             *std::max_element(ratio.begin(), ratio.end()), peak_kb / 1024.0);
+    fputs(row, stdout);
     fflush(stdout);
-    double t0 = now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (!freopen("/dev/null", "w", stdout))
-            _exit(127);
-        std::vector<char *> argv = {const_cast<char *>(exe.c_str())};
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage ru;
-    wait4(pid, &status, 0, &ru);
-    return {now() - t0, ru.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    return row;
 }
 
-void bench(const std::string &exe, const std::string &floor_exe, const std::string &in, const std::string &label, uint64_t points,
-           const std::vector<std::string> &filter)
+// Replaces the lines between the markers in `path` with `table`.
+bool write_into_readme(const std::string &path, const std::string &table)
 {
-    std::string out = in + ".out.las";
-    std::vector<char> buf(kBlock);
-    read_all(in, buf);
-    ToolRun best = {1e9, 0, 0};
-    double floor_best = 1e9;
-    for (int rep = 0; rep < 5; rep++) {
-        std::vector<std::string> args = {in, out};
-        args.insert(args.end(), filter.begin(), filter.end());
-        ToolRun r = run_tool(exe, args);
-        if (r.status != 0) {
-            fprintf(stderr, "Quorvane failed (%d) on %s\n", r.status, in.c_str());
-            exit(1);
+    const std::string begin = "<!-- bench_filter:begin -->\n", end = "<!-- bench_filter:end -->";
+    std::ifstream f(path);
+    std::stringstream text;
+    text << f.rdbuf();
+    std::string s = text.str();
+    size_t b = s.find(begin), e = s.find(end);
+    if (b == std::string::npos || e == std::string::npos || e < b)
+        return false;
+    s.replace(b + begin.size(), e - b - begin.size(), table);
+    std::ofstream(path) << s;
+    return true;
+}
+
+Options parse(int argc, char **argv)
+{
+    Options o;
+    std::string self = argv[0], here = self.substr(0, self.rfind('/') + 1);
+    o.tool = here + "Quorvane";
+    o.floor = here + "io_floor";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string k = argv[i], v = argv[i + 1];
+        if (k == "--points") o.points = strtoull(v.c_str(), nullptr, 10);
+        else if (k == "--runs") o.runs = atoi(v.c_str());
+        else if (k == "--data") o.data = v;
+        else if (k == "--readme") o.readme = v;
+        else if (k == "--tool") o.tool = v;
+        else if (k == "--against") o.against = v;
+        else if (k == "--only") o.only = v;
+        else {
+            fprintf(stderr, "unknown option %s\n", k.c_str());
+            exit(2);
         }
-        off_t out_bytes = file_size(out);
-        remove(out.c_str());
-        double f = run_tool(floor_exe, {in, out, std::to_string(out_bytes)}).seconds;
-        remove(out.c_str());
-        if (r.seconds < best.seconds)
-            best = r;
-        if (f < floor_best)
-            floor_best = f;
-        if (r.peak_kb > best.peak_kb)
-            best.peak_kb = r.peak_kb;
     }
-    printf("| %-28s | %10llu | %7.3f | %8.1f | %7.3f | %5.2fx | %7.1f |\n", label.c_str(),
-           (unsigned long long)points, best.seconds, points / best.seconds / 1e6, floor_best,
-           best.seconds / floor_best, best.peak_kb / 1024.0);
-    fflush(stdout);
+    return o;
 }
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    uint64_t points = argc > 1 ? strtoull(argv[1], nullptr, 10) : 10000000;
-    std::string dir = argc > 2 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    std::string self = argv[0];
-    std::string exe = self.substr(0, self.rfind('/') + 1) + "Quorvane";
-    std::string floor_exe = self.substr(0, self.rfind('/') + 1) + "io_floor";
-
-    std::string small1 = workload(dir, 1, 1000);
-    std::string big1 = workload(dir, 1, points);
-    std::string big3 = workload(dir, 3, points);
-    printf("\n| %-28s | %10s | %7s | %8s | %7s | %6s | %7s |\n", "workload", "points", "tool s",
-           "Mpts/s", "floor s", "ratio", "peak MB");
-    printf("|------------------------------|------------|---------|----------|---------|--------|---------|\n");
-    bench(exe, floor_exe, small1, "format 1, class 2", 1000, {"9", "2", "2"});
-    bench(exe, floor_exe, big1, "format 1, class 2", points, {"9", "2", "2"});
-    bench(exe, floor_exe, big1, "format 1, Z 10 to 30", points, {"3", "10", "30"});
-    bench(exe, floor_exe, big1, "format 1, GPS time window", points, {"13", "300020", "300060"});
-    bench(exe, floor_exe, big3, "format 3, class 2", points, {"9", "2", "2"});
-    bench(exe, floor_exe, big3, "format 3, Z 10 to 30", points, {"3", "10", "30"});
-    bench(exe, floor_exe, big3, "format 3, GPS time window", points, {"13", "300020", "300060"});
+    Options o = parse(argc, argv);
+    mkdir(o.data.c_str(), 0755);
+    std::string table = "| workload | points | tool s | " + std::string(o.against.empty() ? "floor s" : "other s") +
+                        " | ratio | min-max | peak MB |\n|---|---|---|---|---|---|---|\n";
+    printf("\n%s", table.c_str());
+    table += bench(o, kWorkloads[0], 1000);  // peak memory of a small file
+    for (const Workload &w : kWorkloads)
+        if (strstr(w.label, o.only.c_str()))
+            table += bench(o, w, o.points);
+    if (!o.readme.empty() && !write_into_readme(o.readme, table)) {
+        fprintf(stderr, "%s has no bench_filter markers\n", o.readme.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -4,60 +4,123 @@
 #include "kelvory_cores.h"
 #include "record_io.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
+// X, Y and Z of a record and a fourth lane that is not used: the first 16
+// bytes of every layout, compared lane by lane.
+typedef int32_t CoordinateLanes __attribute__((vector_size(16)));
+static_assert(offsetof(LAS12fm0, X) == 0 && offsetof(LAS12fm0, Y) == 4 &&
+                  offsetof(LAS12fm0, Z) == 8 && sizeof(LAS12fm0) >= sizeof(CoordinateLanes),
+              "X, Y and Z lead every record");
+
 // What a rescan of the point records finds.
 struct PointSummary {
-    int32_t maxX = INT32_MIN, minX = INT32_MAX;
-    int32_t maxY = INT32_MIN, minY = INT32_MAX;
-    int32_t maxZ = INT32_MIN, minZ = INT32_MAX;
+    CoordinateLanes max = {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN};
+    CoordinateLanes min = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
     uint32_t return_count = 0;
+    uint32_t by_return_bits[8] = {};  // records by bits 0-2 of `bitfield`
     uint32_t ReturnNumberCount[5] = {0, 0, 0, 0, 0};
-    // Counts by bits 0-2, in four lanes taken in turn: successive records
-    // with the same return number then do not wait on one counter.
-    uint32_t by_return_bits[4][8] = {};
 };
 
-// The core fields are at the same offsets in every layout.
-void summarize_record(PointSummary &s, const unsigned char *rec, size_t lane)
+// Records per run: each return number is counted in a byte of one 64-bit
+// word, which must not overflow within a run.
+constexpr size_t kRunRecords = 255;
+
+// Widens the extremes by one record and counts its return number in a byte
+// of `counts`.
+inline __attribute__((always_inline)) void take_record(CoordinateLanes &max, CoordinateLanes &min,
+                                                       uint64_t &counts, const unsigned char *rec)
 {
-    int32_t X = LOAD_FIELD(LAS12fm0, X, rec);
-    int32_t Y = LOAD_FIELD(LAS12fm0, Y, rec);
-    int32_t Z = LOAD_FIELD(LAS12fm0, Z, rec);
-    s.maxX = X > s.maxX ? X : s.maxX;
-    s.minX = X < s.minX ? X : s.minX;
-    s.maxY = Y > s.maxY ? Y : s.maxY;
-    s.minY = Y < s.minY ? Y : s.minY;
-    s.maxZ = Z > s.maxZ ? Z : s.maxZ;
-    s.minZ = Z < s.minZ ? Z : s.minZ;
-    s.by_return_bits[lane][(uint8_t)LOAD_FIELD(LAS12fm0, bitfield, rec) & 7u]++;
-    s.return_count++;
+    CoordinateLanes v;
+    memcpy(&v, rec, sizeof v);
+    max = v > max ? v : max;
+    min = v < min ? v : min;
+    counts += 1ull << (8 * ((uint8_t)LOAD_FIELD(LAS12fm0, bitfield, rec) & 7u));
 }
+
+// Summarizes `n` (at most kRunRecords) records, with no branch and no store
+// per record. Records alternate between two pairs of extremes, so that each
+// comparison waits only on the one two records back.
+inline __attribute__((always_inline)) void summarize_run_body(PointSummary &s, const unsigned char *rec,
+                                                              size_t n, size_t reclen)
+{
+    CoordinateLanes max0 = s.max, min0 = s.min, max1 = s.max, min1 = s.min;
+    uint64_t counts = 0;
+    const unsigned char *end = rec + (n & ~(size_t)1) * reclen;
+    for (; rec != end; rec += 2 * reclen) {
+        take_record(max0, min0, counts, rec);
+        take_record(max1, min1, counts, rec + reclen);
+    }
+    if (n & 1)
+        take_record(max0, min0, counts, rec);
+    s.max = max0 > max1 ? max0 : max1;
+    s.min = min0 < min1 ? min0 : min1;
+    for (int r = 0; r < 8; r++)
+        s.by_return_bits[r] += (uint32_t)(counts >> (8 * r)) & 0xffu;
+    s.return_count += (uint32_t)n;
+}
+
+void summarize_run(PointSummary &s, const unsigned char *rec, size_t n, size_t reclen)
+{
+    summarize_run_body(s, rec, n, reclen);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same with the x86 instructions that take a 32-bit lane's minimum and
+// maximum in one step (SSE4.1), where the processor has them.
+__attribute__((target("sse4.1"))) void summarize_run_sse41(PointSummary &s, const unsigned char *rec,
+                                                            size_t n, size_t reclen)
+{
+    summarize_run_body(s, rec, n, reclen);
+}
+
+bool has_sse41()
+{
+    return __builtin_cpu_supports("sse4.1");
+}
+#else
+void summarize_run_sse41(PointSummary &s, const unsigned char *rec, size_t n, size_t reclen)
+{
+    summarize_run_body(s, rec, n, reclen);
+}
+
+bool has_sse41()
+{
+    return false;
+}
+#endif
 
 // Returns numbered 1 to 5 are counted by number; 0, 6 and 7 only in the total.
 void count_by_return(PointSummary &s)
 {
     for (int r = 1; r <= 5; r++)
-        for (int lane = 0; lane < 4; lane++)
-            s.ReturnNumberCount[r - 1] += s.by_return_bits[lane][r];
+        s.ReturnNumberCount[r - 1] = s.by_return_bits[r];
 }
 
-// Summarizes every whole record from the current position to the end of the
-// file. Returns false on a read error.
-bool summarize_records(FILE *fp, unsigned char *buf, size_t reclen, PointSummary &s)
+// Summarizes every whole record from file offset `pos`, where the stream
+// stands, to the end of the file. Returns false on a read error.
+bool summarize_records(FILE *fp, unsigned char *area, uint64_t pos, size_t reclen, PointSummary &s)
 {
-    PointSummary t = s;  // a local copy stays in registers through the loop
+    const bool sse41 = has_sse41();
     bool more = true;
     while (more) {
+        unsigned char *buf = block_place(area, pos);
         size_t whole = read_record_batch(fp, buf, reclen, &more);
-        for (size_t i = 0; i < whole; i++)
-            summarize_record(t, buf + i * reclen, i & 3);
+        for (size_t i = 0; i < whole; i += kRunRecords) {
+            size_t n = std::min(kRunRecords, whole - i);
+            if (sse41)
+                summarize_run_sse41(s, buf + i * reclen, n, reclen);
+            else
+                summarize_run(s, buf + i * reclen, n, reclen);
+        }
+        pos += whole * reclen;
     }
-    s = t;
     return !ferror(fp);
 }
 
@@ -65,15 +128,15 @@ bool summarize_records(FILE *fp, unsigned char *buf, size_t reclen, PointSummary
 int16_t scan_point_records(const char *filename, FILE *fp, const LAS12Header *ph,
                            size_t reclen, PointSummary &s)
 {
-    unsigned char *buf = (unsigned char *)malloc(kBatchRecords * reclen);
-    if (!buf) {
+    unsigned char *area = alloc_blocks(kBatchRecords * reclen);
+    if (!area) {
         printf("\nCannot allocate memory for storing a record of information from %s\n",
                filename);
         return -1;
     }
     bool ok = fseek(fp, (long)ph->OffsetToData, SEEK_SET) == 0 &&
-              summarize_records(fp, buf, reclen, s);
-    free(buf);
+              summarize_records(fp, area, ph->OffsetToData, reclen, s);
+    free_blocks(area);
     if (!ok) {
         printf("\nCannot read the point records of %s for header update\n\n", filename);
         return -1;
@@ -85,10 +148,8 @@ int16_t scan_point_records(const char *filename, FILE *fp, const LAS12Header *ph
 // extremes; with records the extremes are exactly those of the records.
 void apply_empty_start_values(PointSummary &s)
 {
-    s.maxX = s.maxY = INT32_MIN + 2;
-    s.minX = s.minY = INT32_MAX - 1;
-    s.maxZ = -10000000;
-    s.minZ = 10000000;
+    s.max = CoordinateLanes{INT32_MIN + 2, INT32_MIN + 2, -10000000, 0};
+    s.min = CoordinateLanes{INT32_MAX - 1, INT32_MAX - 1, 10000000, 0};
 }
 
 void store_summary(LAS12Header &h, const PointSummary &s)
@@ -96,12 +157,12 @@ void store_summary(LAS12Header &h, const PointSummary &s)
     h.NumberOfPointReturns = s.return_count;
     for (int i = 0; i < 5; i++)
         h.NumberOfPointsByReturn[i] = s.ReturnNumberCount[i];
-    h.MaxX = (double)s.maxX * h.XScaleFactor + h.XOffset;
-    h.MinX = (double)s.minX * h.XScaleFactor + h.XOffset;
-    h.MaxY = (double)s.maxY * h.YScaleFactor + h.YOffset;
-    h.MinY = (double)s.minY * h.YScaleFactor + h.YOffset;
-    h.MaxZ = (double)s.maxZ * h.ZScaleFactor + h.ZOffset;
-    h.MinZ = (double)s.minZ * h.ZScaleFactor + h.ZOffset;
+    h.MaxX = (double)s.max[0] * h.XScaleFactor + h.XOffset;
+    h.MinX = (double)s.min[0] * h.XScaleFactor + h.XOffset;
+    h.MaxY = (double)s.max[1] * h.YScaleFactor + h.YOffset;
+    h.MinY = (double)s.min[1] * h.YScaleFactor + h.YOffset;
+    h.MaxZ = (double)s.max[2] * h.ZScaleFactor + h.ZOffset;
+    h.MinZ = (double)s.min[2] * h.ZScaleFactor + h.ZOffset;
 }
 
 int16_t update_open_file(const char *filename, FILE *fp, LASType kind, LAS12Header *ph)
@@ -142,6 +203,7 @@ int16_t update_header_status(const char *filename)
         printf("\nCannot open binary file %s for header update\n\n", filename);
         return -1;
     }
+    stream_whole_batches(fp);
     LAS12Header *ph = (LAS12Header *)malloc(sizeof(LAS12Header));
     if (!ph) {
         printf("\nCannot allocate memory for storing %s header information\n", filename);

@@ -1,6 +1,31 @@
 // Batched reading of whole point records.
 #include "record_io.h"
 
+#include <cstdlib>
+#ifdef _WIN32
+#include <malloc.h>
+#endif
+
+unsigned char *alloc_blocks(size_t bytes)
+{
+    size_t size = (bytes / kBlockBytes + 2) * kBlockBytes;
+#ifdef _WIN32
+    return (unsigned char *)_aligned_malloc(size, kBlockBytes);
+#else
+    void *area = nullptr;
+    return posix_memalign(&area, kBlockBytes, size) == 0 ? (unsigned char *)area : nullptr;
+#endif
+}
+
+void free_blocks(unsigned char *area)
+{
+#ifdef _WIN32
+    _aligned_free(area);
+#else
+    free(area);
+#endif
+}
+
 size_t read_record_batch(FILE *fp, unsigned char *buf, size_t reclen, bool *more)
 {
     const size_t batch = kBatchRecords * reclen;

@@ -26,6 +26,29 @@ T load(const unsigned char *p)
 #define LOAD_FIELD(Record, name, rec) \
     load<decltype(Record::name)>((rec) + offsetof(Record, name))
 
+// Streams that move whole batches go unbuffered: each batch is then one
+// read or write call, straight between the file and the caller's buffer.
+inline void stream_whole_batches(FILE *fp)
+{
+    setvbuf(fp, nullptr, _IONBF, 0);
+}
+
+// Batches move between files and buffers by whole blocks when a buffer's
+// address and the file offset agree within a block: the system's copy then
+// runs at full speed, where a few bytes of skew can make it several times
+// slower. Buffers are therefore taken block-aligned, with a block to spare,
+// and the bytes at file offset `pos` are placed at block_place(area, pos).
+constexpr size_t kBlockBytes = 4096;
+
+// A block-aligned area of `bytes` and one block more; null without memory.
+unsigned char *alloc_blocks(size_t bytes);
+void free_blocks(unsigned char *area);
+
+inline unsigned char *block_place(unsigned char *area, uint64_t pos)
+{
+    return area + pos % kBlockBytes;
+}
+
 // Reads the next batch of whole records of `reclen` bytes into `buf`, which
 // holds kBatchRecords of them, and returns how many were read. `*more` turns
 // false at the end of the file or on a read error (ferror tells which); a

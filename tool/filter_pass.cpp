@@ -81,9 +81,9 @@ bool copy_header_gap(Pass &ps, uint32_t OffsetToData)
 {
     size_t left = OffsetToData - sizeof(LAS12Header);
     while (left > 0) {
-        size_t want = left < kScanBufferBytes ? left : kScanBufferBytes;
-        size_t got = fread(ps.ss.inbuf, 1, want, ps.ss.fin);
-        if (got && fwrite(ps.ss.inbuf, 1, got, ps.ss.fout) != got)
+        size_t want = left < kScanBatchBytes ? left : kScanBatchBytes;
+        size_t got = fread(ps.ss.in_area, 1, want, ps.ss.fin);
+        if (got && fwrite(ps.ss.in_area, 1, got, ps.ss.fout) != got)
             return false;
         if (got < want)
             break;
@@ -118,9 +118,10 @@ Outcome open_input(Pass &ps)
     ps.ss.fin = fopen(rq->filenamein, "rb");
     if (!ps.ss.fin)
         return refuse_input(rq);
-    ps.ss.inbuf = (unsigned char *)malloc(kScanBufferBytes);
-    ps.ss.outbuf = (unsigned char *)malloc(kScanBufferBytes);
-    if (!ps.ss.inbuf || !ps.ss.outbuf) {
+    stream_whole_batches(ps.ss.fin);
+    ps.ss.in_area = alloc_blocks(kScanBatchBytes);
+    ps.ss.out_area = alloc_blocks(2 * kScanBatchBytes);
+    if (!ps.ss.in_area || !ps.ss.out_area) {
         printf("\nCannot allocate memory for records of %s\n\n", rq->filenamein);
         return Outcome::refused;
     }
@@ -159,6 +160,7 @@ Outcome copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
         return read_error(ps);
     if (fseek(ps.ss.fout, (long)ph12.OffsetToData, SEEK_SET) != 0)
         return write_error(ps);
+    ps.ss.in_pos = ps.ss.out_pos = ph12.OffsetToData;
     switch (scan_records(ps.ss, kind, rq->AttrID, lo, hi)) {
     case ScanResult::read_error: return read_error(ps);
     case ScanResult::write_error: return write_error(ps);
@@ -206,6 +208,7 @@ Outcome run_pass(Pass &ps)
     ps.ss.fout = open_guarded_output(rq->filenameout);
     if (!ps.ss.fout)
         return refuse_output(rq);
+    stream_whole_batches(ps.ss.fout);
     if ((o = copy_and_scan(ps, kind, ph12)) != Outcome::completed)
         return o;
     print_record_summary(ph12.NumberOfPointReturns, ps.ss.rec_cnt);
@@ -231,8 +234,8 @@ int16_t finish(Pass &ps, Outcome o)
 {
     if (ps.ss.fin) fclose(ps.ss.fin);
     if (ps.ss.fout) fclose(ps.ss.fout);  // only on a failure: its data are discarded
-    free(ps.ss.inbuf);
-    free(ps.ss.outbuf);
+    free_blocks(ps.ss.in_area);
+    free_blocks(ps.ss.out_area);
     if (o == Outcome::output_removed)
         remove_output(ps.rq->filenameout);
     return o == Outcome::completed ? 0 : -1;

@@ -48,12 +48,22 @@ Value<AttrID> extract(const unsigned char *rec)
 // a NaN bound, like a NaN value, lets nothing pass. Clamping to +-4e18 keeps
 // the conversion defined and lies beyond every field's range.
 template <typename T>
-struct Bounds {
+struct Range {
     T lo, hi;
+    bool holds(T v) const { return (lo <= v) & (v <= hi); }
+};
+
+// Integer fields: one unsigned comparison, v - lo <= hi - lo. An empty range
+// starts beyond every field's values.
+template <>
+struct Range<int64_t> {
+    int64_t lo;
+    uint64_t span;
+    bool holds(int64_t v) const { return (uint64_t)(v - lo) <= span; }
 };
 
 template <typename T>
-Bounds<T> bounds_in(double lo, double hi)
+Range<T> range_of(double lo, double hi)
 {
     if constexpr (std::is_floating_point_v<T>) {
         return {lo, hi};
@@ -61,35 +71,61 @@ Bounds<T> bounds_in(double lo, double hi)
         const double big = 4e18;
         double l = std::isnan(lo) ? big : std::min(std::ceil(std::max(lo, -big)), big);
         double h = std::isnan(hi) ? -big : std::max(std::floor(std::min(hi, big)), -big);
-        return {(T)l, (T)h};
+        if (l > h)
+            return {(int64_t)big, 0};
+        return {(int64_t)l, (uint64_t)((int64_t)h - (int64_t)l)};
+    }
+}
+
+// Copies one record to `to` in 16-byte pieces; the last piece ends with the
+// record and may overlap the one before.
+typedef unsigned char Piece __attribute__((vector_size(16)));
+
+template <size_t RecLen>
+void copy_record(unsigned char *to, const unsigned char *rec)
+{
+    static_assert(RecLen >= sizeof(Piece), "a record holds a whole piece");
+    constexpr size_t n = (RecLen + sizeof(Piece) - 1) / sizeof(Piece);
+    for (size_t k = 0; k < n; k++) {
+        const size_t at = k + 1 < n ? k * sizeof(Piece) : RecLen - sizeof(Piece);
+        Piece p;
+        memcpy(&p, rec + at, sizeof p);
+        memcpy(to + at, &p, sizeof p);
     }
 }
 
 // One loop per (record layout, attribute): one read per batch of whole
 // records, one extraction and one comparison per record, and one write per
-// batch of kept records. NaN fails both comparisons and is never kept.
-// The output buffer holds a whole input batch, so it never overflows.
+// batch's worth of kept records. NaN fails both comparisons and is never kept.
+//
+// Every record is copied to the output area and the end advances only past
+// kept ones, so no branch depends on the data. Kept records go out once a
+// batch's worth has gathered (the area holds two), and each batch lies in its
+// area where its file offset puts it (block_place).
 template <typename Record, int AttrID>
 ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
 {
     constexpr size_t RecLen = sizeof(Record);
-    const Bounds<Value<AttrID>> b = bounds_in<Value<AttrID>>(AttrMin, AttrMax);
-    unsigned char *const in = ss.inbuf, *const out = ss.outbuf;
+    const Range<Value<AttrID>> range = range_of<Value<AttrID>>(AttrMin, AttrMax);
+    unsigned char *start = block_place(ss.out_area, ss.out_pos), *to = start;
     bool more = true;
     while (more) {
-        const size_t whole = read_record_batch(ss.fin, in, RecLen, &more);
-        size_t kept = 0;
-        for (size_t i = 0; i < whole; i++) {
-            // Copy every record and advance only past kept ones: no branch
-            // for the processor to mispredict on mixed data.
-            const unsigned char *rec = in + i * RecLen;
-            const Value<AttrID> v = extract<Record, AttrID>(rec);
-            memcpy(out + RecLen * kept, rec, RecLen);
-            kept += (b.lo <= v) & (v <= b.hi);
+        const unsigned char *rec = block_place(ss.in_area, ss.in_pos);
+        const size_t whole = read_record_batch(ss.fin, (unsigned char *)rec, RecLen, &more);
+        ss.in_pos += whole * RecLen;
+        for (const unsigned char *end = rec + whole * RecLen; rec != end; rec += RecLen) {
+            const bool keep = range.holds(extract<Record, AttrID>(rec));
+            copy_record<RecLen>(to, rec);
+            to += keep ? RecLen : 0;
         }
-        if (kept && fwrite(out, RecLen, kept, ss.fout) != kept)
-            return ScanResult::write_error;
-        ss.rec_cnt += (uint32_t)kept;
+        const size_t pending = (size_t)(to - start) / RecLen;
+        if (pending && (pending >= kBatchRecords || !more)) {
+            if (fwrite(start, RecLen, pending, ss.fout) != pending)
+                return ScanResult::write_error;
+            ss.rec_cnt += (uint32_t)pending;
+            ss.out_pos += pending * RecLen;
+            start = to = block_place(ss.out_area, ss.out_pos);
+        }
         test_hold("scan");
     }
     return ferror(ss.fin) ? ScanResult::read_error : ScanResult::ok;

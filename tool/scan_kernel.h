@@ -12,16 +12,18 @@
 
 #define KELVORY_LAYOUT_SIZE(format, Record, gps) sizeof(Record),
 
-// Bytes of each record buffer: a batch of the largest layout.
-constexpr size_t kScanBufferBytes =
-    kBatchRecords * std::max({KELVORY_LAS_LAYOUTS(KELVORY_LAYOUT_SIZE)});
+// Bytes of a batch of the largest layout.
+constexpr size_t kScanBatchBytes = kBatchRecords * std::max({KELVORY_LAS_LAYOUTS(KELVORY_LAYOUT_SIZE)});
 
-// The streams and buffers a scan works on, and the count of records kept.
+// The streams and areas a scan works on, where each stream stands, and the
+// count of records kept.
 struct ScanStreams {
     FILE *fin = nullptr;
     FILE *fout = nullptr;
-    unsigned char *inbuf = nullptr;   // kScanBufferBytes each
-    unsigned char *outbuf = nullptr;
+    unsigned char *in_area = nullptr;   // alloc_blocks(kScanBatchBytes)
+    unsigned char *out_area = nullptr;  // alloc_blocks(2 * kScanBatchBytes)
+    uint64_t in_pos = 0;                // file offsets of the streams
+    uint64_t out_pos = 0;
     uint32_t rec_cnt = 0;
 };
 

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <ftw.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,6 +37,7 @@ RunResult capture(const std::function<void()> &child,
     int out_fd = mkstemp(out_name), err_fd = mkstemp(err_name);
     fflush(stdout);
     fflush(stderr);
+    const auto start = std::chrono::steady_clock::now();
     pid_t pid = fork();
     if (pid == 0) {
         dup2(out_fd, 1);
@@ -46,8 +49,11 @@ RunResult capture(const std::function<void()> &child,
     if (while_running)
         while_running(pid);
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    struct rusage usage;
+    wait4(pid, &wstatus, 0, &usage);
     RunResult r;
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.peak_kb = usage.ru_maxrss;
     lseek(out_fd, 0, SEEK_SET);
     lseek(err_fd, 0, SEEK_SET);
     r.out = drain(out_fd);

@@ -15,6 +15,8 @@ struct RunResult {
     int status = -1;        // exit status as a shell sees it (255 for -1)
     bool returned = false;  // run_in_child: the routine came back...
     int result = 0;         // ...with this value
+    double seconds = 0;     // wall-clock time of the child
+    long peak_kb = 0;       // its peak resident memory
 };
 
 // Runs the Quorvane executable with these arguments.
