@@ -2,9 +2,21 @@
 #include "record_io.h"
 
 #include <cstdlib>
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <malloc.h>
 #endif
+
+uint64_t file_size(FILE *fp)
+{
+#ifdef _WIN32
+    struct _stat64 st;
+    return _fstat64(_fileno(fp), &st) == 0 ? (uint64_t)st.st_size : 0;
+#else
+    struct stat st;
+    return fstat(fileno(fp), &st) == 0 ? (uint64_t)st.st_size : 0;
+#endif
+}
 
 unsigned char *alloc_blocks(size_t bytes)
 {

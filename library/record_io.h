@@ -49,6 +49,9 @@ inline unsigned char *block_place(unsigned char *area, uint64_t pos)
     return area + pos % kBlockBytes;
 }
 
+// The size of the open file, or 0 when it cannot be told.
+uint64_t file_size(FILE *fp);
+
 // Reads the next batch of whole records of `reclen` bytes into `buf`, which
 // holds kBatchRecords of them, and returns how many were read. `*more` turns
 // false at the end of the file or on a read error (ferror tells which); a

@@ -5,6 +5,7 @@
 
 #include "kelvory_cores.h"
 #include "output_guard.h"
+#include "progress.h"
 #include "request.h"
 #include "scan_kernel.h"
 #include "test_seam.h"
@@ -161,7 +162,10 @@ Outcome copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
     if (fseek(ps.ss.fout, (long)ph12.OffsetToData, SEEK_SET) != 0)
         return write_error(ps);
     ps.ss.in_pos = ps.ss.out_pos = ph12.OffsetToData;
-    switch (scan_records(ps.ss, kind, rq->AttrID, lo, hi)) {
+    progress_start(ph12.OffsetToData, file_size(ps.ss.fin));
+    ScanResult scanned = scan_records(ps.ss, kind, rq->AttrID, lo, hi);
+    progress_erase();
+    switch (scanned) {
     case ScanResult::read_error: return read_error(ps);
     case ScanResult::write_error: return write_error(ps);
     case ScanResult::ok: break;

@@ -2,6 +2,7 @@
 // the scan: each pair has a loop of its own, instantiated from one template.
 #include "scan_kernel.h"
 
+#include "progress.h"
 #include "test_seam.h"
 
 #include <cmath>
@@ -126,6 +127,7 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
             ss.out_pos += pending * RecLen;
             start = to = block_place(ss.out_area, ss.out_pos);
         }
+        progress_update(ss.in_pos);
         test_hold("scan");
     }
     return ferror(ss.fin) ? ScanResult::read_error : ScanResult::ok;

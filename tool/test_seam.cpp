@@ -7,6 +7,12 @@
 #include <cstring>
 #include <unistd.h>
 
+double test_quiet_seconds(double shipped)
+{
+    const char *s = getenv("QUORVANE_QUIET_SECONDS");
+    return s ? atof(s) : shipped;
+}
+
 void test_hold(const char *point)
 {
     static bool held = false;

@@ -5,8 +5,11 @@
 
 #ifdef QUORVANE_TEST_SEAM
 void test_hold(const char *point);
+// The progress display's quiet time: QUORVANE_QUIET_SECONDS when set.
+double test_quiet_seconds(double shipped);
 #else
 inline void test_hold(const char *) {}
+inline double test_quiet_seconds(double shipped) { return shipped; }
 #endif
 
 #endif

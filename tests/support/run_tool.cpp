@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <ftw.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -146,6 +147,34 @@ RunResult run_held(const char *program, const std::string &cwd, const std::vecto
             }
             close(ready[0]);
         });
+    return r;
+}
+
+RunResult run_on_terminal(const char *program, const std::string &cwd,
+                          const std::vector<std::string> &args, const std::function<void()> &prepare)
+{
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return RunResult();
+    std::string seen;
+    RunResult r = capture(
+        [&] {
+            close(master);
+            dup2(slave, 2);
+            close(slave);
+            if (prepare)
+                prepare();
+            exec_in(program, cwd, args);
+        },
+        [&](pid_t) {
+            close(slave);
+            char buf[4096];
+            ssize_t n;
+            while ((n = read(master, buf, sizeof buf)) > 0)  // ends when the child is gone
+                seen.append(buf, (size_t)n);
+        });
+    close(master);
+    r.err = seen;
     return r;
 }
 

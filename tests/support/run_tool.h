@@ -34,6 +34,12 @@ RunResult run_held(const char *program, const std::string &cwd, const std::vecto
                    const char *point, int sig, const std::function<void()> &prepare = {},
                    int then_sig = 0);
 
+// Runs `program` in `cwd` with its standard error on a pseudo-terminal,
+// whose bytes come back in `err`; `prepare` runs in the child first.
+RunResult run_on_terminal(const char *program, const std::string &cwd,
+                          const std::vector<std::string> &args,
+                          const std::function<void()> &prepare = {});
+
 // The status of a process ended by signal `sig`, as RunResult reports it.
 constexpr int killed_by(int sig) { return 1000 + sig; }
 
