@@ -354,6 +354,14 @@ TEST_F(Filter, a_coordinate_typed_as_a_stored_value_keeps_the_records_storing_it
     }
 }
 
+TEST_F(Filter, keeps_a_time_window_that_spans_batches_kept_whole_and_in_part)
+{
+    std::vector<LasPoint> points = ramp(140000);  // GPS time rises by 1e-5 a record
+    make_input(LasOptions(), points);
+    EXPECT_EQ(expect_filter_matches(13, "300000.3", "300001.1").kept, 80001u);
+    EXPECT_EQ(expect_filter_matches(13, "300000", "300002").kept, 140000u);
+}
+
 TEST_F(Filter, negative_scale_reverses_the_converted_bounds)
 {
     LasOptions opts;

@@ -95,29 +95,64 @@ void copy_record(unsigned char *to, const unsigned char *rec)
     }
 }
 
+// Copies the records of a batch that the range holds to `to`, in order, and
+// returns the end of what it copied. Every record is copied and the end
+// advances only past kept ones, so no branch depends on the data.
+template <typename Record, int AttrID>
+unsigned char *copy_kept(unsigned char *to, const unsigned char *rec, size_t whole,
+                         const Range<Value<AttrID>> &range)
+{
+    constexpr size_t RecLen = sizeof(Record);
+#pragma GCC unroll 4
+    for (const unsigned char *end = rec + whole * RecLen; rec != end; rec += RecLen) {
+        const bool keep = range.holds(extract<Record, AttrID>(rec));
+        copy_record<RecLen>(to, rec);
+        to += keep ? RecLen : 0;
+    }
+    return to;
+}
+
+// How many records of a batch the range holds.
+template <typename Record, int AttrID>
+size_t count_kept(const unsigned char *rec, size_t whole, const Range<Value<AttrID>> &range)
+{
+    size_t kept = 0;
+#pragma GCC unroll 4
+    for (size_t i = 0; i < whole; i++, rec += sizeof(Record))
+        kept += range.holds(extract<Record, AttrID>(rec));
+    return kept;
+}
+
 // One loop per (record layout, attribute): one read per batch of whole
 // records, one extraction and one comparison per record, and one write per
 // batch's worth of kept records. NaN fails both comparisons and is never kept.
 //
-// Every record is copied to the output area and the end advances only past
-// kept ones, so no branch depends on the data. Kept records go out once a
-// batch's worth has gathered (the area holds two), and each batch lies in its
-// area where its file offset puts it (block_place).
+// Kept records gather in the output area and go out once a batch's worth is
+// there (the area holds two); each batch lies in its area where its file
+// offset puts it (block_place). Where the data come in long stretches (a time
+// window, a sorted tile), whole batches are kept or dropped: after such a
+// batch the next one is counted first, and if it is whole again it is copied
+// at once or skipped, without the record-by-record copy.
 template <typename Record, int AttrID>
 ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
 {
     constexpr size_t RecLen = sizeof(Record);
     const Range<Value<AttrID>> range = range_of<Value<AttrID>>(AttrMin, AttrMax);
     unsigned char *start = block_place(ss.out_area, ss.out_pos), *to = start;
+    bool uniform = true;  // the last batch was kept or dropped whole
     bool more = true;
     while (more) {
         const unsigned char *rec = block_place(ss.in_area, ss.in_pos);
         const size_t whole = read_record_batch(ss.fin, (unsigned char *)rec, RecLen, &more);
         ss.in_pos += whole * RecLen;
-        for (const unsigned char *end = rec + whole * RecLen; rec != end; rec += RecLen) {
-            const bool keep = range.holds(extract<Record, AttrID>(rec));
-            copy_record<RecLen>(to, rec);
-            to += keep ? RecLen : 0;
+        const size_t counted = uniform ? count_kept<Record, AttrID>(rec, whole, range) : whole + 1;
+        if (counted == whole) {
+            memcpy(to, rec, whole * RecLen);
+            to += whole * RecLen;
+        } else if (counted != 0) {
+            unsigned char *from = to;
+            to = copy_kept<Record, AttrID>(to, rec, whole, range);
+            uniform = to == from || (size_t)(to - from) == whole * RecLen;
         }
         const size_t pending = (size_t)(to - start) / RecLen;
         if (pending && (pending >= kBatchRecords || !more)) {
