@@ -32,6 +32,10 @@ struct PointSummary {
 // word, which must not overflow within a run.
 constexpr size_t kRunRecords = 255;
 
+// One more record of return number r, counted in byte r of a word.
+constexpr uint64_t kReturnCountUnit[8] = {1ull,       1ull << 8,  1ull << 16, 1ull << 24,
+                                          1ull << 32, 1ull << 40, 1ull << 48, 1ull << 56};
+
 // Widens the extremes by one record and counts its return number in a byte
 // of `counts`.
 inline __attribute__((always_inline)) void take_record(CoordinateLanes &max, CoordinateLanes &min,
@@ -41,7 +45,7 @@ inline __attribute__((always_inline)) void take_record(CoordinateLanes &max, Coo
     memcpy(&v, rec, sizeof v);
     max = v > max ? v : max;
     min = v < min ? v : min;
-    counts += 1ull << (8 * ((uint8_t)LOAD_FIELD(LAS12fm0, bitfield, rec) & 7u));
+    counts += kReturnCountUnit[(uint8_t)LOAD_FIELD(LAS12fm0, bitfield, rec) & 7u];
 }
 
 // Summarizes `n` (at most kRunRecords) records, with no branch and no store
