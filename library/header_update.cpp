@@ -138,7 +138,7 @@ int16_t scan_point_records(const char *filename, FILE *fp, const LAS12Header *ph
                filename);
         return -1;
     }
-    bool ok = fseek(fp, (long)ph->OffsetToData, SEEK_SET) == 0 &&
+    bool ok = seek_to(fp, ph->OffsetToData) == 0 &&
               summarize_records(fp, area, ph->OffsetToData, reclen, s);
     free_blocks(area);
     if (!ok) {
@@ -186,7 +186,7 @@ int16_t update_open_file(const char *filename, FILE *fp, LASType kind, LAS12Head
     if (s.return_count == 0)
         apply_empty_start_values(s);
     store_summary(*ph, s);
-    if (fseek(fp, 0, SEEK_SET) != 0 || fwrite(ph, 1, sizeof *ph, fp) != sizeof *ph ||
+    if (seek_to(fp, 0) != 0 || fwrite(ph, 1, sizeof *ph, fp) != sizeof *ph ||
         fflush(fp) != 0) {
         printf("\nCannot write the header of %s\n\n", filename);
         return -1;

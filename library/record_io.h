@@ -58,4 +58,15 @@ uint64_t file_size(FILE *fp);
 // trailing piece shorter than a record is not a record.
 size_t read_record_batch(FILE *fp, unsigned char *buf, size_t reclen, bool *more);
 
+// Seeks to `offset` from the start of the file; 0 on success. A 64-bit seek
+// on every platform, as long is 32 bits on Windows.
+inline int seek_to(FILE *fp, uint64_t offset)
+{
+#ifdef _WIN32
+    return _fseeki64(fp, (long long)offset, SEEK_SET);
+#else
+    return fseeko(fp, (off_t)offset, SEEK_SET);
+#endif
+}
+
 #endif

@@ -6,6 +6,7 @@
 #include "kelvory_cores.h"
 #include "output_guard.h"
 #include "progress.h"
+#include "record_io.h"
 #include "request.h"
 #include "scan_kernel.h"
 #include "test_seam.h"
@@ -157,9 +158,9 @@ Outcome copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
         return refuse_gps_time(ps);
     if (!copy_header_gap(ps, ph12.OffsetToData))
         return ferror(ps.ss.fin) ? read_error(ps) : write_error(ps);
-    if (ferror(ps.ss.fin) || fseek(ps.ss.fin, (long)ph12.OffsetToData, SEEK_SET) != 0)
+    if (ferror(ps.ss.fin) || seek_to(ps.ss.fin, ph12.OffsetToData) != 0)
         return read_error(ps);
-    if (fseek(ps.ss.fout, (long)ph12.OffsetToData, SEEK_SET) != 0)
+    if (seek_to(ps.ss.fout, ph12.OffsetToData) != 0)
         return write_error(ps);
     ps.ss.in_pos = ps.ss.out_pos = ph12.OffsetToData;
     progress_start(ph12.OffsetToData, file_size(ps.ss.fin));
@@ -177,7 +178,7 @@ Outcome copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
 Outcome finalise_output(Pass &ps, LAS12Header &ph12)
 {
     ph12.NumberOfPointReturns = ps.ss.rec_cnt;
-    if (fseek(ps.ss.fout, 0, SEEK_SET) != 0 || fwrite(&ph12, 1, sizeof ph12, ps.ss.fout) != sizeof ph12)
+    if (seek_to(ps.ss.fout, 0) != 0 || fwrite(&ph12, 1, sizeof ph12, ps.ss.fout) != sizeof ph12)
         return write_error(ps);
     int closed = fclose(ps.ss.fout);
     ps.ss.fout = nullptr;
