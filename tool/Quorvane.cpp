@@ -1,5 +1,6 @@
 // Quorvane: keeps the points of a LAS file whose chosen attribute lies in a
 // closed range. Usage: Quorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>
+#include "console.h"
 #include "filter_pass.h"
 #include "request.h"
 
@@ -7,6 +8,7 @@
 
 int main(int argc, char **argv)
 {
+    binary_standard_output();
     Request rq;
     if (validate_request(argc, argv, &rq) < 0 || filter_pass(&rq) < 0)
         exit(-1);
