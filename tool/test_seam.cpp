@@ -1,11 +1,15 @@
 // Test builds only: when QUORVANE_HOLD_AT names this point, say so on the
-// descriptor QUORVANE_HOLD_FD and wait there until a signal ends the run.
+// descriptor QUORVANE_HOLD_FD and wait there until a signal (on Windows, a
+// console event) ends the run.
 #include "test_seam.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 double test_quiet_seconds(double shipped)
 {
@@ -25,5 +29,9 @@ void test_hold(const char *point)
     ssize_t n = write(atoi(fd), "held\n", 5);
     (void)n;
     for (;;)
+#ifdef _WIN32
+        Sleep(INFINITE);  // a console event ends the run
+#else
         pause();
+#endif
 }
