@@ -1,6 +1,7 @@
 # Installation and packaging: the Quorvane tool, the Kelvory_LiDAR shared
 # library with its header, a CMake package and a pkg-config file for the
-# suite's other tools, and the manual page. `cpack -G DEB` packs the same tree.
+# suite's other tools, and the manual (a man page; plain text on Windows).
+# `cpack` packs the same tree.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -11,8 +12,12 @@ set(KELVORY_GENERATED ${CMAKE_BINARY_DIR}/install)
 install(TARGETS Quorvane
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# On Windows the DLL goes beside the executable and the import library to the
+# library folder.
 install(TARGETS Kelvory_LiDAR EXPORT Kelvory_LiDARTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # find_package(Kelvory_LiDAR) -> imported target Kelvory_LiDAR::Kelvory_LiDAR.
@@ -54,11 +59,33 @@ configure_file(${KELVORY_TEMPLATES}/Kelvory_LiDAR.pc.in
 install(FILES ${KELVORY_GENERATED}/Kelvory_LiDAR.pc
   DESTINATION ${KELVORY_PC_DIR})
 
-install(FILES ${PROJECT_SOURCE_DIR}/doc/Quorvane.1
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(WIN32)
+  # Windows has no man: the manual goes along as plain text with CRLF line
+  # ends, formatted on the build machine.
+  find_program(QUORVANE_GROFF_HOST groff REQUIRED)
+  set(QUORVANE_TEXT_MANUAL ${CMAKE_BINARY_DIR}/Quorvane.txt)
+  add_custom_command(OUTPUT ${QUORVANE_TEXT_MANUAL}
+    COMMAND ${CMAKE_COMMAND} -DGROFF=${QUORVANE_GROFF_HOST}
+      -DIN=${PROJECT_SOURCE_DIR}/doc/Quorvane.1 -DOUT=${QUORVANE_TEXT_MANUAL}
+      -P ${KELVORY_TEMPLATES}/text_manual.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/doc/Quorvane.1 ${KELVORY_TEMPLATES}/text_manual.cmake
+    COMMENT "Formatting the manual as plain text")
+  add_custom_target(text_manual ALL DEPENDS ${QUORVANE_TEXT_MANUAL})
+  install(FILES ${QUORVANE_TEXT_MANUAL} DESTINATION doc)
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/Quorvane.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
-# Debian package: `cpack -G DEB` in the build folder.
-set(CPACK_GENERATOR DEB)
+# Debian package: `cpack -G DEB` in the build folder; from a Windows build,
+# the zip quorvane-<version>-win64.zip (`cpack -G ZIP`).
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME quorvane-${PROJECT_VERSION}-win64)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+endif()
 set(CPACK_PACKAGE_NAME quorvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quorvane maintainers")
@@ -67,7 +94,6 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "LAS point filter by attribute range, with the Kelvory_LiDAR library")
 set(CPACK_PACKAGE_DESCRIPTION
   "Quorvane keeps the point records of a LAS file (versions 1.0 to 1.2, point data formats 0 to 3) whose chosen attribute lies in a closed range and writes them, unchanged and in input order, to a new LAS file with a recomputed header. The package also holds the Kelvory_LiDAR shared library with its C header, CMake package and pkg-config file, so that other tools can build on it.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)

@@ -10,7 +10,13 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(__GNUC__)
+/* On Windows the library's own objects (in the DLL and in the executable)
+ * export the routines, and everything else imports them from the DLL. */
+#if defined(_WIN32) && defined(KELVORY_LIDAR_BUILD)
+#define KELVORY_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define KELVORY_API __declspec(dllimport)
+#elif defined(__GNUC__)
 #define KELVORY_API __attribute__((visibility("default")))
 #else
 #define KELVORY_API
