@@ -54,13 +54,15 @@ stop_wine() {
 trap stop_wine EXIT
 
 # make_prefix DIR: a new Wine prefix in DIR, unless one is there (and no
-# --fresh). Nothing is ever installed into it.
+# --fresh), with its Wine server kept up until the end: a program started
+# while an idle server quits fails. Nothing is ever installed into it.
 make_prefix() {
     if [ "$fresh" = yes ] || [ ! -f "$1/system.reg" ]; then
         rm -rf "$1"
         WINEPREFIX=$1 $WINE wineboot --init >"$1.log" 2>&1
         WINEPREFIX=$1 $WINESERVER -w
     fi
+    WINEPREFIX=$1 $WINESERVER -p
 }
 
 passed=0 failed=0 skipped=0
@@ -104,7 +106,7 @@ same_as_linux() {
     if [ "$want" != - ] && [ "$st_lin" != "$want" ]; then
         fail "$name" "Linux status $st_lin, expected $want"
     elif [ "$st_win" != "$st_lin" ]; then
-        fail "$name" "Windows status $st_win, Linux $st_lin"
+        fail "$name" "Windows status $st_win, Linux $st_lin $(head -c 300 "$work/win.err")"
     elif ! cmp -s "$work/lin.masked" "$work/win.masked"; then
         fail "$name" "standard output differs: $(cmp "$work/lin.masked" "$work/win.masked" 2>&1 | head -1)"
     elif ! diff -r "$work/lin" "$work/win" >"$work/files.diff" 2>&1; then
@@ -308,6 +310,13 @@ interrupted_at() {
         tries=$((tries + 1))
     done
     kill -INT "$pid"
+    tries=0
+    while grep -q "^State:[[:space:]]*[^Z[:space:]]" "/proc/$pid/status" 2>/dev/null &&
+        [ $tries -lt 100 ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    [ $tries -lt 100 ] || { kill -KILL "$pid"; echo "the run did not end by SIGINT: killed"; }
     st=0
     wait "$pid" || st=$?
 }
