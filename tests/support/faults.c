@@ -92,11 +92,11 @@ size_t fwrite(const void *ptr, size_t size, size_t n, FILE *stream)
     return REAL(fwrite)(ptr, size, n, stream);
 }
 
-int fseek(FILE *stream, long offset, int whence)
+int fseeko(FILE *stream, off_t offset, int whence)
 {
     if (fault_is("update_seek") && stream == update_stream)
         return fail();
-    return REAL(fseek)(stream, offset, whence);
+    return REAL(fseeko)(stream, offset, whence);
 }
 
 int fflush(FILE *stream)
