@@ -23,7 +23,7 @@ jobs=$(nproc)
 
 # The Linux build is the reference.
 [ -f build/CMakeCache.txt ] ||
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs" --target Quorvane make_las
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release
