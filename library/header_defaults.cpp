@@ -46,18 +46,9 @@ void fill_header(Header *ph, uint8_t version_minor)
     for (int r = 0; r < 5; r++)
         ph->NumberOfPointsByReturn[r] = 0;
     // Unit scale and zero offset: a stored coordinate equals the real one.
-    ph->XScaleFactor = 1.0;
-    ph->YScaleFactor = 1.0;
-    ph->ZScaleFactor = 1.0;
-    ph->XOffset = 0.0;
-    ph->YOffset = 0.0;
-    ph->ZOffset = 0.0;
-    ph->MaxX = 0.0;
-    ph->MinX = 0.0;
-    ph->MaxY = 0.0;
-    ph->MinY = 0.0;
-    ph->MaxZ = 0.0;
-    ph->MinZ = 0.0;
+    ph->XScaleFactor = ph->YScaleFactor = ph->ZScaleFactor = 1.0;
+    ph->XOffset = ph->YOffset = ph->ZOffset = 0.0;
+    ph->MaxX = ph->MinX = ph->MaxY = ph->MinY = ph->MaxZ = ph->MinZ = 0.0;
 }
 
 }  // namespace
