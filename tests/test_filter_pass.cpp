@@ -170,8 +170,7 @@ TEST_F(Filter, refuses_the_same_file_as_input_and_output_by_identity)
                               std::string("hard.las"), dir.path + "/in.las"}) {
         RunResult r = run_quorvane_in(dir.path, {"in.las", other, "9", "0", "255"});
         EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", other, "Class", "0", "255") +
-                             "\nSame file name (in.las) has been specified twice\n"
-                             "Usage:\nQuorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>\n\n");
+                             "\nSame file name (in.las) has been specified twice\n" + kUsage);
         EXPECT_EQ(r.status, 255);
         EXPECT_TRUE(read_file(in) == before) << other;
     }
@@ -201,8 +200,7 @@ TEST_F(Filter, reports_an_output_that_cannot_be_opened)
     make_input(LasOptions(), ramp(5));
     RunResult r = run_quorvane_in(dir.path, {"in.las", "missing/out.las", "9", "0", "255"});
     EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", "missing/out.las", "Class", "0", "255") +
-                         "\nCannot open output LAS file missing/out.las for writing\n\n"
-                         "Usage:\nQuorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>\n\n");
+                         "\nCannot open output LAS file missing/out.las for writing\n\n" + kUsage);
     EXPECT_EQ(r.status, 255);
 }
 
@@ -601,7 +599,7 @@ TEST_F(Fault, an_input_that_opens_but_not_in_binary_mode_is_refused)
 TEST_F(Fault, an_identity_check_that_fails_refuses_the_run)
 {
     std::vector<unsigned char> before = read_file(in);
-    const std::string usage = "Usage:\nQuorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>\n\n";
+    const std::string usage = kUsage;
     RunResult r = filter_with("stat", "./in.las", 9, "0", "255", "./in.las");
     EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", "./in.las", "Class", "0", "255") +
                          "\nCannot open output LAS file ./in.las for writing\n\n" + usage);
