@@ -96,18 +96,33 @@ void copy_record(unsigned char *to, const unsigned char *rec)
 }
 
 // Copies the records of a batch that the range holds to `to`, in order, and
-// returns the end of what it copied. Every record is copied and the end
-// advances only past kept ones, so no branch depends on the data.
+// returns the end of what it copied. Each block of 64 records is first
+// marked in a bit mask, with no branch, then only its kept records are
+// copied; the one branch that depends on the data ends a block's copying.
 template <typename Record, int AttrID>
 unsigned char *copy_kept(unsigned char *to, const unsigned char *rec, size_t whole,
                          const Range<Value<AttrID>> &range)
 {
     constexpr size_t RecLen = sizeof(Record);
-#pragma GCC unroll 4
-    for (const unsigned char *end = rec + whole * RecLen; rec != end; rec += RecLen) {
-        const bool keep = range.holds(extract<Record, AttrID>(rec));
-        copy_record<RecLen>(to, rec);
-        to += keep ? RecLen : 0;
+    for (size_t first = 0; first < whole; first += 64) {
+        const unsigned char *block = rec + first * RecLen;
+        const size_t n = whole - first < 64 ? whole - first : 64;
+        uint64_t kept = 0;
+        size_t k = 0;
+        for (; k + 8 <= n; k += 8) {
+            unsigned byte = 0;
+#pragma GCC unroll 8
+            for (unsigned b = 0; b < 8; b++)
+                byte |= (unsigned)range.holds(extract<Record, AttrID>(block + (k + b) * RecLen)) << b;
+            kept |= (uint64_t)byte << k;
+        }
+        for (; k < n; k++)
+            kept |= (uint64_t)range.holds(extract<Record, AttrID>(block + k * RecLen)) << k;
+        while (kept) {
+            copy_record<RecLen>(to, block + (size_t)__builtin_ctzll(kept) * RecLen);
+            to += RecLen;
+            kept &= kept - 1;
+        }
     }
     return to;
 }
