@@ -95,47 +95,46 @@ void copy_record(unsigned char *to, const unsigned char *rec)
     }
 }
 
-// Copies the records of a batch that the range holds to `to`, in order, and
-// returns the end of what it copied. Each block of 64 records is first
-// marked in a bit mask, with no branch, then only its kept records are
-// copied; the one branch that depends on the data ends a block's copying.
+// Marks the records of a batch that the range holds, a bit each in `masks`
+// (one word per 64 records), with no branch, and returns how many there are.
 template <typename Record, int AttrID>
-unsigned char *copy_kept(unsigned char *to, const unsigned char *rec, size_t whole,
-                         const Range<Value<AttrID>> &range)
+size_t mark_kept(uint64_t *masks, const unsigned char *rec, size_t whole,
+                 const Range<Value<AttrID>> &range)
 {
     constexpr size_t RecLen = sizeof(Record);
-    for (size_t first = 0; first < whole; first += 64) {
-        const unsigned char *block = rec + first * RecLen;
+    size_t kept = 0;
+    for (size_t first = 0; first < whole; first += 64, rec += 64 * RecLen) {
         const size_t n = whole - first < 64 ? whole - first : 64;
-        uint64_t kept = 0;
+        uint64_t mask = 0;
         size_t k = 0;
         for (; k + 8 <= n; k += 8) {
             unsigned byte = 0;
 #pragma GCC unroll 8
             for (unsigned b = 0; b < 8; b++)
-                byte |= (unsigned)range.holds(extract<Record, AttrID>(block + (k + b) * RecLen)) << b;
-            kept |= (uint64_t)byte << k;
+                byte |= (unsigned)range.holds(extract<Record, AttrID>(rec + (k + b) * RecLen)) << b;
+            mask |= (uint64_t)byte << k;
         }
         for (; k < n; k++)
-            kept |= (uint64_t)range.holds(extract<Record, AttrID>(block + k * RecLen)) << k;
-        while (kept) {
-            copy_record<RecLen>(to, block + (size_t)__builtin_ctzll(kept) * RecLen);
+            mask |= (uint64_t)range.holds(extract<Record, AttrID>(rec + k * RecLen)) << k;
+        masks[first / 64] = mask;
+        kept += (size_t)__builtin_popcountll(mask);
+    }
+    return kept;
+}
+
+// Copies the marked records of a batch to `to`, in order, and returns the end
+// of what it copied. The one branch that depends on the data ends a block.
+template <size_t RecLen>
+unsigned char *copy_marked(unsigned char *to, const unsigned char *rec, size_t whole,
+                           const uint64_t *masks)
+{
+    for (size_t first = 0; first < whole; first += 64, rec += 64 * RecLen) {
+        for (uint64_t mask = masks[first / 64]; mask; mask &= mask - 1) {
+            copy_record<RecLen>(to, rec + (size_t)__builtin_ctzll(mask) * RecLen);
             to += RecLen;
-            kept &= kept - 1;
         }
     }
     return to;
-}
-
-// How many records of a batch the range holds.
-template <typename Record, int AttrID>
-size_t count_kept(const unsigned char *rec, size_t whole, const Range<Value<AttrID>> &range)
-{
-    size_t kept = 0;
-#pragma GCC unroll 4
-    for (size_t i = 0; i < whole; i++, rec += sizeof(Record))
-        kept += range.holds(extract<Record, AttrID>(rec));
-    return kept;
 }
 
 // Writes `count` records from `from` at the output's position.
@@ -161,43 +160,33 @@ bool writes_in_step(const ScanStreams &ss, uint64_t batch_pos)
 // records, one extraction and one comparison per record, and one write per
 // batch's worth of kept records. NaN fails both comparisons and is never kept.
 //
-// Kept records gather in the output area and go out once a batch's worth is
-// there (the area holds two); each batch lies in its area where its file
-// offset puts it (block_place). Where the data come in long stretches (a time
-// window, a sorted tile), whole batches are kept or dropped: after such a
-// batch the next one is counted first, and if it is whole again it is written
-// as it stands or skipped, without the record-by-record copy.
+// Each batch is marked first, then only its kept records are copied to the
+// output area, where they go out once a batch's worth is there (the area
+// holds two). A batch kept whole (a time window, a sorted tile) is written as
+// it stands, and one dropped whole costs nothing more. Each batch lies in its
+// area where its file offset puts it (block_place).
 template <typename Record, int AttrID>
 ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
 {
     constexpr size_t RecLen = sizeof(Record);
     const Range<Value<AttrID>> range = range_of<Value<AttrID>>(AttrMin, AttrMax);
+    static_assert(kBatchRecords % 64 == 0, "a batch is whole blocks of 64 records");
+    uint64_t masks[kBatchRecords / 64];
     unsigned char *start = block_place(ss.out_area, ss.out_pos), *to = start;
-    bool uniform = true;  // the last batch was kept or dropped whole
     bool more = true;
     while (more) {
         const uint64_t batch_pos = ss.in_pos;
         const unsigned char *rec = block_place(ss.in_area, batch_pos);
         const size_t whole = read_record_batch(ss.fin, (unsigned char *)rec, RecLen, &more);
         ss.in_pos += whole * RecLen;
-        const size_t counted = uniform ? count_kept<Record, AttrID>(rec, whole, range) : whole + 1;
-        if (counted == whole && whole) {
-            const size_t pending = (size_t)(to - start) / RecLen;
-            if (!write_records(ss, start, pending, RecLen))
+        const size_t kept = mark_kept<Record, AttrID>(masks, rec, whole, range);
+        if (kept == whole && whole && writes_in_step(ss, batch_pos)) {
+            if (!write_records(ss, start, (size_t)(to - start) / RecLen, RecLen) ||
+                !write_records(ss, rec, whole, RecLen))
                 return ScanResult::write_error;
-            if (writes_in_step(ss, batch_pos)) {
-                if (!write_records(ss, rec, whole, RecLen))
-                    return ScanResult::write_error;
-                start = to = block_place(ss.out_area, ss.out_pos);
-            } else {
-                start = block_place(ss.out_area, ss.out_pos);
-                memcpy(start, rec, whole * RecLen);
-                to = start + whole * RecLen;
-            }
-        } else if (counted != 0) {
-            unsigned char *from = to;
-            to = copy_kept<Record, AttrID>(to, rec, whole, range);
-            uniform = to == from || (size_t)(to - from) == whole * RecLen;
+            start = to = block_place(ss.out_area, ss.out_pos);
+        } else if (kept) {
+            to = copy_marked<RecLen>(to, rec, whole, masks);
         }
         const size_t pending = (size_t)(to - start) / RecLen;
         if (pending && (pending >= kBatchRecords || !more)) {
