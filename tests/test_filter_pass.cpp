@@ -363,6 +363,30 @@ TEST_F(Filter, keeps_a_time_window_that_spans_batches_kept_whole_and_in_part)
     EXPECT_EQ(expect_filter_matches(13, "300000.00146", "300002").kept, 139854u);
 }
 
+// Kept and dropped runs from one record to more than a batch long, so that
+// kept records pile up across batches, whole stretches are held back before a
+// drop and the gathered output fills mid-batch.
+TEST_F(Filter, keeps_runs_of_every_length_across_batches)
+{
+    for (uint8_t format : {1, 3}) {
+        SCOPED_TRACE("format " + std::to_string(format));
+        std::mt19937 rng(format);
+        std::vector<LasPoint> points = ramp(300000);
+        const size_t lengths[] = {1, 2, 63, 64, 65, 2047, 2048, 2049, 17000, 30000, 40000};
+        size_t i = 0;
+        for (bool keep = true; i < points.size(); keep = !keep) {
+            size_t run = lengths[rng() % (sizeof lengths / sizeof lengths[0])];
+            for (size_t k = 0; k < run && i < points.size(); k++, i++)
+                points[i].Classification = keep ? 2 : 1;
+        }
+        LasOptions opts;
+        opts.PointDataFormatID = format;
+        make_input(opts, points);
+        expect_filter_matches(9, "2", "2");
+        expect_filter_matches(9, "1", "1");
+    }
+}
+
 TEST_F(Filter, negative_scale_reverses_the_converted_bounds)
 {
     LasOptions opts;

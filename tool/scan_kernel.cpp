@@ -5,6 +5,7 @@
 #include "progress.h"
 #include "test_seam.h"
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
@@ -95,14 +96,15 @@ void copy_record(unsigned char *to, const unsigned char *rec)
     }
 }
 
-// Marks the records of a batch that the range holds, a bit each in `masks`
-// (one word per 64 records), with no branch, and returns how many there are.
+// Marks the records of a chunk that the range holds, a bit each in `masks`
+// (one word per 64 records), with no branch, and tells whether it holds them
+// all.
 template <typename Record, int AttrID>
-size_t mark_kept(uint64_t *masks, const unsigned char *rec, size_t whole,
-                 const Range<Value<AttrID>> &range)
+bool mark_kept(uint64_t *masks, const unsigned char *rec, size_t whole,
+               const Range<Value<AttrID>> &range)
 {
     constexpr size_t RecLen = sizeof(Record);
-    size_t kept = 0;
+    uint64_t dropped = 0;
     for (size_t first = 0; first < whole; first += 64, rec += 64 * RecLen) {
         const size_t n = whole - first < 64 ? whole - first : 64;
         uint64_t mask = 0;
@@ -117,12 +119,12 @@ size_t mark_kept(uint64_t *masks, const unsigned char *rec, size_t whole,
         for (; k < n; k++)
             mask |= (uint64_t)range.holds(extract<Record, AttrID>(rec + k * RecLen)) << k;
         masks[first / 64] = mask;
-        kept += (size_t)__builtin_popcountll(mask);
+        dropped |= ~mask & (n == 64 ? ~0ull : (1ull << n) - 1);
     }
-    return kept;
+    return dropped == 0;
 }
 
-// Copies the marked records of a batch to `to`, in order, and returns the end
+// Copies the marked records of a chunk to `to`, in order, and returns the end
 // of what it copied. The one branch that depends on the data ends a block.
 template <size_t RecLen>
 unsigned char *copy_marked(unsigned char *to, const unsigned char *rec, size_t whole,
@@ -156,22 +158,37 @@ bool writes_in_step(const ScanStreams &ss, uint64_t batch_pos)
     return skew == 0 || skew >= 64;
 }
 
+// Records marked and then copied while they are still in the nearest caches:
+// marking a whole batch first and copying after would fetch it twice.
+constexpr size_t kChunkRecords = 2048;
+
+// Writes the kept records gathered in the output area and starts it again.
+bool flush_kept(ScanStreams &ss, unsigned char *&start, unsigned char *&to, size_t reclen)
+{
+    if (!write_records(ss, start, (size_t)(to - start) / reclen, reclen))
+        return false;
+    start = to = block_place(ss.out_area, ss.out_pos);
+    return true;
+}
+
 // One loop per (record layout, attribute): one read per batch of whole
 // records, one extraction and one comparison per record, and one write per
 // batch's worth of kept records. NaN fails both comparisons and is never kept.
 //
-// Each batch is marked first, then only its kept records are copied to the
-// output area, where they go out once a batch's worth is there (the area
-// holds two). A batch kept whole (a time window, a sorted tile) is written as
-// it stands, and one dropped whole costs nothing more. Each batch lies in its
-// area where its file offset puts it (block_place).
+// Each chunk of a batch is marked, then only its kept records are copied to
+// the output area, which goes out when another chunk might not fit. Copying
+// waits while every record of the batch so far is kept: a batch kept whole
+// (a time window, a sorted tile) is written as it stands. Batches lie in their
+// areas where their file offsets put them (block_place).
 template <typename Record, int AttrID>
 ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
 {
     constexpr size_t RecLen = sizeof(Record);
     const Range<Value<AttrID>> range = range_of<Value<AttrID>>(AttrMin, AttrMax);
-    static_assert(kBatchRecords % 64 == 0, "a batch is whole blocks of 64 records");
-    uint64_t masks[kBatchRecords / 64];
+    static_assert(kBatchRecords % kChunkRecords == 0 && kChunkRecords % 64 == 0,
+                  "a batch is whole chunks, a chunk whole blocks of 64 records");
+    constexpr size_t full = (kBatchRecords - kChunkRecords) * RecLen;  // no room for a chunk
+    uint64_t masks[kChunkRecords / 64];
     unsigned char *start = block_place(ss.out_area, ss.out_pos), *to = start;
     bool more = true;
     while (more) {
@@ -179,21 +196,38 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
         const unsigned char *rec = block_place(ss.in_area, batch_pos);
         const size_t whole = read_record_batch(ss.fin, (unsigned char *)rec, RecLen, &more);
         ss.in_pos += whole * RecLen;
-        const size_t kept = mark_kept<Record, AttrID>(masks, rec, whole, range);
-        if (kept == whole && whole && writes_in_step(ss, batch_pos)) {
-            if (!write_records(ss, start, (size_t)(to - start) / RecLen, RecLen) ||
-                !write_records(ss, rec, whole, RecLen))
+        size_t held = 0;  // leading records of the batch, all kept, not yet copied
+        for (size_t first = 0; first < whole; first += kChunkRecords) {
+            const size_t n = std::min(kChunkRecords, whole - first);
+            const unsigned char *chunk = rec + first * RecLen;
+            if (mark_kept<Record, AttrID>(masks, chunk, n, range) && held == first) {
+                held += n;
+                continue;
+            }
+            if (held && (size_t)(to - start) + held * RecLen > full + kChunkRecords * RecLen &&
+                !flush_kept(ss, start, to, RecLen))
                 return ScanResult::write_error;
-            start = to = block_place(ss.out_area, ss.out_pos);
-        } else if (kept) {
-            to = copy_marked<RecLen>(to, rec, whole, masks);
-        }
-        const size_t pending = (size_t)(to - start) / RecLen;
-        if (pending && (pending >= kBatchRecords || !more)) {
-            if (!write_records(ss, start, pending, RecLen))
+            memcpy(to, rec, held * RecLen);
+            to += held * RecLen;
+            held = 0;
+            if ((size_t)(to - start) > full && !flush_kept(ss, start, to, RecLen))
                 return ScanResult::write_error;
-            start = to = block_place(ss.out_area, ss.out_pos);
+            to = copy_marked<RecLen>(to, chunk, n, masks);
         }
+        if (held) {  // kept whole
+            if (writes_in_step(ss, batch_pos)) {
+                if (!flush_kept(ss, start, to, RecLen) || !write_records(ss, rec, whole, RecLen))
+                    return ScanResult::write_error;
+                start = to = block_place(ss.out_area, ss.out_pos);
+            } else {
+                if (to != start && !flush_kept(ss, start, to, RecLen))
+                    return ScanResult::write_error;
+                memcpy(to, rec, whole * RecLen);
+                to += whole * RecLen;
+            }
+        }
+        if (to != start && ((size_t)(to - start) > full || !more) && !flush_kept(ss, start, to, RecLen))
+            return ScanResult::write_error;
         progress_update(ss.in_pos);
         test_hold("scan");
     }

@@ -21,7 +21,7 @@ struct ScanStreams {
     FILE *fin = nullptr;
     FILE *fout = nullptr;
     unsigned char *in_area = nullptr;   // alloc_blocks(kScanBatchBytes)
-    unsigned char *out_area = nullptr;  // alloc_blocks(2 * kScanBatchBytes)
+    unsigned char *out_area = nullptr;  // alloc_blocks(kScanBatchBytes)
     uint64_t in_pos = 0;                // file offsets of the streams
     uint64_t out_pos = 0;
     uint32_t rec_cnt = 0;
