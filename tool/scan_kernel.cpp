@@ -139,6 +139,50 @@ unsigned char *copy_marked(unsigned char *to, const unsigned char *rec, size_t w
     return to;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// The same with one 32-byte store per record (and two bytes more for the
+// 34-byte layout) where the processor has AVX: the copy is bound by stores,
+// and 16-byte pieces take two or three. A record's 32 bytes may run past its
+// end, into what the next record overwrites or past what is written out;
+// both areas have a block to spare.
+template <size_t RecLen>
+__attribute__((target("avx"))) unsigned char *copy_marked_avx(unsigned char *to, const unsigned char *rec,
+                                                             size_t whole, const uint64_t *masks)
+{
+    typedef unsigned char Wide __attribute__((vector_size(32)));
+    static_assert(RecLen >= 16 && RecLen <= sizeof(Wide) + 2, "a record is one wide piece and a tail");
+    for (size_t first = 0; first < whole; first += 64, rec += 64 * RecLen) {
+        for (uint64_t mask = masks[first / 64]; mask; mask &= mask - 1) {
+            const unsigned char *from = rec + (size_t)__builtin_ctzll(mask) * RecLen;
+            Wide w;
+            memcpy(&w, from, sizeof w);
+            memcpy(to, &w, sizeof w);
+            if constexpr (RecLen > sizeof(Wide))
+                memcpy(to + sizeof(Wide), from + sizeof(Wide), RecLen - sizeof(Wide));
+            to += RecLen;
+        }
+    }
+    return to;
+}
+
+bool has_avx()
+{
+    return test_narrow_copy() ? false : __builtin_cpu_supports("avx");
+}
+#else
+template <size_t RecLen>
+unsigned char *copy_marked_avx(unsigned char *to, const unsigned char *rec, size_t whole,
+                               const uint64_t *masks)
+{
+    return copy_marked<RecLen>(to, rec, whole, masks);
+}
+
+bool has_avx()
+{
+    return false;
+}
+#endif
+
 // Writes `count` records from `from` at the output's position.
 bool write_records(ScanStreams &ss, const unsigned char *from, size_t count, size_t reclen)
 {
@@ -189,6 +233,7 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
                   "a batch is whole chunks, a chunk whole blocks of 64 records");
     constexpr size_t full = (kBatchRecords - kChunkRecords) * RecLen;  // no room for a chunk
     uint64_t masks[kChunkRecords / 64];
+    const bool wide = has_avx();
     unsigned char *start = block_place(ss.out_area, ss.out_pos), *to = start;
     bool more = true;
     while (more) {
@@ -212,7 +257,8 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
             held = 0;
             if ((size_t)(to - start) > full && !flush_kept(ss, start, to, RecLen))
                 return ScanResult::write_error;
-            to = copy_marked<RecLen>(to, chunk, n, masks);
+            to = wide ? copy_marked_avx<RecLen>(to, chunk, n, masks)
+                      : copy_marked<RecLen>(to, chunk, n, masks);
         }
         if (held) {  // kept whole
             if (writes_in_step(ss, batch_pos)) {

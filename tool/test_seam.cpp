@@ -17,6 +17,11 @@ double test_quiet_seconds(double shipped)
     return s ? atof(s) : shipped;
 }
 
+bool test_narrow_copy()
+{
+    return getenv("QUORVANE_NARROW_COPY") != nullptr;
+}
+
 void test_hold(const char *point)
 {
     static bool held = false;
