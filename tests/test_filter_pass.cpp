@@ -393,6 +393,31 @@ TEST_F(Filter, keeps_runs_of_every_length_across_batches)
     }
 }
 
+// Stored values at both ends of 32 bits, with bounds at, inside and beyond
+// them, and a range that holds no whole number.
+TEST_F(Filter, keeps_the_extreme_stored_values_and_nothing_beyond_them)
+{
+    const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX - 1, INT32_MAX};
+    std::vector<LasPoint> points;
+    for (int round = 0; round < 10; round++)  // whole groups of eight and a tail
+        for (int32_t v : values) {
+            LasPoint p;
+            p.X = v;
+            points.push_back(p);
+        }
+    LasOptions opts;
+    opts.scale[0] = 1;
+    opts.offset[0] = 0;
+    make_input(opts, points);
+    EXPECT_EQ(expect_filter_matches(1, "-3000000000", "-2147483648").kept, 10u);
+    EXPECT_EQ(expect_filter_matches(1, "2147483647", "5000000000").kept, 10u);
+    EXPECT_EQ(expect_filter_matches(1, "-2147483648", "2147483647").kept, 70u);
+    EXPECT_EQ(expect_filter_matches(1, "-2147483647.5", "-0.5").kept, 20u);
+    EXPECT_EQ(expect_filter_matches(1, "2147483648", "3000000000").kept, 0u);
+    EXPECT_EQ(expect_filter_matches(1, "-3000000000", "-2147483649").kept, 0u);
+    EXPECT_EQ(expect_filter_matches(1, "0.2", "0.8").kept, 0u);
+}
+
 TEST_F(Filter, negative_scale_reverses_the_converted_bounds)
 {
     LasOptions opts;
