@@ -432,14 +432,17 @@ TEST_F(Filter, negative_scale_reverses_the_converted_bounds)
 
 TEST_F(Filter, gps_time_filters_layouts_that_carry_it_and_never_keeps_nan)
 {
-    std::vector<LasPoint> points(5);
-    for (int i = 0; i < 5; i++)
+    std::vector<LasPoint> points(21);  // two groups of eight and a tail
+    for (int i = 0; i < 21; i++)
         points[i].GPSTime = 100.0 + i;
-    points[2].GPSTime = std::nan("");
+    for (int i : {2, 9, 19})
+        points[i].GPSTime = std::nan("");
     LasOptions opts;
     opts.PointDataFormatID = 3;
     make_input(opts, points);
     EXPECT_EQ(expect_filter_matches(13, "101", "104").kept, 3u);
+    EXPECT_EQ(expect_filter_matches(13, "100", "120").kept, 18u);
+    EXPECT_EQ(expect_filter_matches(13, "108", "120").kept, 11u);
 }
 
 TEST_F(Filter, reports_the_claimed_count_and_ignores_a_trailing_partial_record)
