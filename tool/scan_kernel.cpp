@@ -125,13 +125,19 @@ unsigned holds8(const unsigned char *rec, const Range<Value<AttrID>> &range)
 {
     constexpr size_t RecLen = sizeof(Record);
 #ifdef __SSE2__
+    // Lanes are filled register to register: built through memory, from
+    // narrower stores, the vector would wait on each of them.
     auto at = [rec](size_t k) { return extract<Record, AttrID>(rec + k * RecLen); };
     if constexpr (AttrID == 13) {
-        return range.holds2(_mm_setr_pd(at(0), at(1))) | range.holds2(_mm_setr_pd(at(2), at(3))) << 2 |
-               range.holds2(_mm_setr_pd(at(4), at(5))) << 4 | range.holds2(_mm_setr_pd(at(6), at(7))) << 6;
+        auto two = [&](size_t k) { return _mm_unpacklo_pd(_mm_set_sd(at(k)), _mm_set_sd(at(k + 1))); };
+        return range.holds2(two(0)) | range.holds2(two(2)) << 2 | range.holds2(two(4)) << 4 |
+               range.holds2(two(6)) << 6;
     } else {
-        return range.holds4(_mm_setr_epi32(at(0), at(1), at(2), at(3))) |
-               range.holds4(_mm_setr_epi32(at(4), at(5), at(6), at(7))) << 4;
+        auto two = [&](size_t k) {
+            return _mm_unpacklo_epi32(_mm_cvtsi32_si128(at(k)), _mm_cvtsi32_si128(at(k + 1)));
+        };
+        return range.holds4(_mm_unpacklo_epi64(two(0), two(2))) |
+               range.holds4(_mm_unpacklo_epi64(two(4), two(6))) << 4;
     }
 #endif
     unsigned byte = 0;
