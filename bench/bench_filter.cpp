@@ -28,7 +28,7 @@ namespace {
 
 struct Options {
     uint64_t points = 10000000;
-    int runs = 7;
+    int runs = 15;
     std::string data = "bench-data", readme, tool, against, floor, only;
 };
 
