@@ -372,7 +372,7 @@ TEST_F(Filter, keeps_runs_of_every_length_across_batches)
         SCOPED_TRACE("format " + std::to_string(format));
         std::mt19937 rng(format);
         std::vector<LasPoint> points = ramp(300000);
-        const size_t lengths[] = {1, 2, 63, 64, 65, 2047, 2048, 2049, 17000, 30000, 40000};
+        const size_t lengths[] = {1, 2, 63, 64, 65, 511, 512, 513, 2048, 17000, 30000, 40000};
         size_t i = 0;
         for (bool keep = true; i < points.size(); keep = !keep) {
             size_t run = lengths[rng() % (sizeof lengths / sizeof lengths[0])];
