@@ -418,6 +418,32 @@ TEST_F(Filter, keeps_the_extreme_stored_values_and_nothing_beyond_them)
     EXPECT_EQ(expect_filter_matches(1, "0.2", "0.8").kept, 0u);
 }
 
+// Attributes of at most 16 bits at both ends of their values, with bounds at
+// those ends, beyond them, and past them altogether.
+TEST_F(Filter, keeps_the_extreme_values_of_the_narrow_attributes)
+{
+    std::vector<LasPoint> points = ramp(90);  // whole groups of eight and a tail
+    for (size_t i = 0; i < points.size(); i++) {
+        LasPoint &p = points[i];
+        const bool high = i % 3 == 0, low = i % 3 == 1;
+        if (high || low) {
+            p.Intensity = high ? 65535 : 0;
+            p.bitfield = high ? 0xff : 0x00;
+            p.Classification = high ? 255 : 0;
+            p.ScanAngleRank = high ? 127 : -128;
+            p.UserData = high ? 255 : 0;
+            p.PointSourceID = high ? 65535 : 0;
+        }
+    }
+    make_input(LasOptions(), points);
+    const char *ranges[][2] = {{"-100000", "0"}, {"-100000", "-129"}, {"-128", "-128"},
+                               {"127", "100000"}, {"255", "255"}, {"65535", "100000"},
+                               {"65536", "100000"}, {"-100000", "100000"}, {"0", "1"}, {"7", "7"}};
+    for (int attr = 4; attr <= 12; attr++)
+        for (const auto &r : ranges)
+            expect_filter_matches(attr, r[0], r[1]);
+}
+
 TEST_F(Filter, negative_scale_reverses_the_converted_bounds)
 {
     LasOptions opts;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
+#include <utility>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -118,7 +119,7 @@ void copy_record(unsigned char *to, const unsigned char *rec)
 }
 
 // Which of eight records the range holds, a bit each. Where the processor has
-// SSE2 (every x86-64 has), integer fields are compared four at a time and GPS
+// SSE2 (every x86-64 has), 32-bit fields are compared four at a time and GPS
 // times two at a time.
 template <typename Record, int AttrID>
 unsigned holds8(const unsigned char *rec, const Range<Value<AttrID>> &range)
@@ -147,6 +148,97 @@ unsigned holds8(const unsigned char *rec, const Range<Value<AttrID>> &range)
     return byte;
 }
 
+#ifdef __SSE2__
+// Attributes held in at most 16 bits (4 to 12) are compared eight at a time,
+// in 16-bit lanes: the word that holds the field in each record, reduced to
+// the attribute's value, against bounds clamped to its values.
+template <int AttrID>
+constexpr bool kNarrow = AttrID >= 4 && AttrID <= 12;
+template <int AttrID>
+constexpr int32_t kLeast = AttrID == 10 ? -128 : 0;
+template <int AttrID>
+constexpr int32_t kMost = AttrID == 4 || AttrID == 12 ? 65535
+                          : AttrID == 5 || AttrID == 6 ? 7
+                          : AttrID == 7 || AttrID == 8 ? 1
+                          : AttrID == 10 ? 127
+                                         : 255;
+
+template <typename Record, int AttrID>
+constexpr size_t word_offset()
+{
+    if constexpr (AttrID == 4) return offsetof(Record, Intensity);
+    else if constexpr (AttrID <= 8) return offsetof(Record, bitfield);
+    else if constexpr (AttrID == 9) return offsetof(Record, Classification);
+    else if constexpr (AttrID == 10) return offsetof(Record, ScanAngleRank);
+    else if constexpr (AttrID == 11) return offsetof(Record, UserData);
+    else return offsetof(Record, PointSourceID);
+}
+
+// The attribute's values from the words, as `extract` reads them.
+template <int AttrID>
+__m128i lane_values(__m128i w)
+{
+    if constexpr (AttrID == 4 || AttrID == 12) return w;
+    if constexpr (AttrID == 5) return _mm_and_si128(w, _mm_set1_epi16(7));
+    if constexpr (AttrID == 6) return _mm_and_si128(_mm_srli_epi16(w, 3), _mm_set1_epi16(7));
+    if constexpr (AttrID == 7) return _mm_and_si128(_mm_srli_epi16(w, 6), _mm_set1_epi16(1));
+    if constexpr (AttrID == 8) return _mm_and_si128(_mm_srli_epi16(w, 7), _mm_set1_epi16(1));
+    if constexpr (AttrID == 9 || AttrID == 11) return _mm_and_si128(w, _mm_set1_epi16(0xff));
+    if constexpr (AttrID == 10) return _mm_srai_epi16(_mm_slli_epi16(w, 8), 8);  // signed byte
+}
+
+// A range in 16-bit lanes: v - lo <= span, unsigned, with the sign bits
+// flipped for the signed comparison; `any` is 0xff, or 0 when it holds none
+// of the attribute's values.
+struct Lanes16 {
+    __m128i lo, span;
+    unsigned any;
+};
+
+template <int AttrID>
+Lanes16 lanes16(const Range<int32_t> &range)
+{
+    const int64_t l = std::max<int64_t>(range.lo, kLeast<AttrID>);
+    const int64_t h = std::min<int64_t>((int64_t)range.lo + range.span, kMost<AttrID>);
+    if (!range.any || l > h)
+        return {_mm_setzero_si128(), _mm_setzero_si128(), 0};
+    return {_mm_set1_epi16((short)(uint16_t)l), _mm_set1_epi16((short)(uint16_t)((h - l) ^ 0x8000)), 0xffu};
+}
+
+template <int AttrID>
+Lanes16 narrow_lanes(const Range<Value<AttrID>> &range)
+{
+    if constexpr (kNarrow<AttrID>)
+        return lanes16<AttrID>(range);
+    else
+        return {_mm_setzero_si128(), _mm_setzero_si128(), 0};
+}
+
+// The 16-bit words at byte `at` of eight records, a lane each (the lane of an
+// insertion must be a constant).
+template <size_t RecLen, size_t at, size_t... k>
+__m128i words(const unsigned char *rec, std::index_sequence<k...>)
+{
+    __m128i w = _mm_setzero_si128();
+    ((w = _mm_insert_epi16(w, load<uint16_t>(rec + k * RecLen + at), (int)k)), ...);
+    return w;
+}
+
+template <typename Record, int AttrID>
+unsigned holds8_narrow(const unsigned char *rec, const Lanes16 &range)
+{
+    constexpr size_t RecLen = sizeof(Record), at = word_offset<Record, AttrID>();
+    static_assert(at + 2 <= RecLen, "the word lies in the record");
+    const __m128i w = words<RecLen, at>(rec, std::make_index_sequence<8>());
+    const __m128i d = _mm_xor_si128(_mm_sub_epi16(lane_values<AttrID>(w), range.lo), _mm_set1_epi16(INT16_MIN));
+    const __m128i out = _mm_cmpgt_epi16(d, range.span);
+    return ~(unsigned)_mm_movemask_epi8(_mm_packs_epi16(out, out)) & range.any;
+}
+#else
+template <int AttrID>
+constexpr bool kNarrow = false;
+#endif
+
 // Marks the records of a chunk that the range holds, a bit each in `masks`
 // (one word per 64 records), with no branch, and tells whether it holds them
 // all.
@@ -155,13 +247,23 @@ bool mark_kept(uint64_t *masks, const unsigned char *rec, size_t whole,
                const Range<Value<AttrID>> &range)
 {
     constexpr size_t RecLen = sizeof(Record);
+#ifdef __SSE2__
+    [[maybe_unused]] const Lanes16 narrow = narrow_lanes<AttrID>(range);
+#endif
     uint64_t dropped = 0;
     for (size_t first = 0; first < whole; first += 64, rec += 64 * RecLen) {
         const size_t n = whole - first < 64 ? whole - first : 64;
         uint64_t mask = 0;
         size_t k = 0;
-        for (; k + 8 <= n; k += 8)
+        for (; k + 8 <= n; k += 8) {
+#ifdef __SSE2__
+            if constexpr (kNarrow<AttrID>) {
+                mask |= (uint64_t)holds8_narrow<Record, AttrID>(rec + k * RecLen, narrow) << k;
+                continue;
+            }
+#endif
             mask |= (uint64_t)holds8<Record, AttrID>(rec + k * RecLen, range) << k;
+        }
         for (; k < n; k++)
             mask |= (uint64_t)range.holds(extract<Record, AttrID>(rec + k * RecLen)) << k;
         masks[first / 64] = mask;
