@@ -128,11 +128,12 @@ bool summarize_records(FILE *fp, unsigned char *area, uint64_t pos, size_t recle
     return !ferror(fp);
 }
 
-// Seeks to the first record and summarizes them all; prints why it failed.
+// Seeks to the first record and summarizes them all, in `given` or else in an
+// area of its own; prints why it failed.
 int16_t scan_point_records(const char *filename, FILE *fp, const LAS12Header *ph,
-                           size_t reclen, PointSummary &s)
+                           size_t reclen, unsigned char *given, PointSummary &s)
 {
-    unsigned char *area = alloc_blocks(kBatchRecords * reclen);
+    unsigned char *area = given ? given : alloc_blocks(kBatchRecords * reclen);
     if (!area) {
         printf("\nCannot allocate memory for storing a record of information from %s\n",
                filename);
@@ -140,7 +141,8 @@ int16_t scan_point_records(const char *filename, FILE *fp, const LAS12Header *ph
     }
     bool ok = seek_to(fp, ph->OffsetToData) == 0 &&
               summarize_records(fp, area, ph->OffsetToData, reclen, s);
-    free_blocks(area);
+    if (!given)
+        free_blocks(area);
     if (!ok) {
         printf("\nCannot read the point records of %s for header update\n\n", filename);
         return -1;
@@ -169,7 +171,8 @@ void store_summary(LAS12Header &h, const PointSummary &s)
     h.MinZ = (double)s.min[2] * h.ZScaleFactor + h.ZOffset;
 }
 
-int16_t update_open_file(const char *filename, FILE *fp, LASType kind, LAS12Header *ph)
+int16_t update_open_file(const char *filename, FILE *fp, LASType kind, unsigned char *area,
+                         LAS12Header *ph)
 {
     if (fread(ph, 1, sizeof *ph, fp) != sizeof *ph) {
         if (ferror(fp))
@@ -180,7 +183,7 @@ int16_t update_open_file(const char *filename, FILE *fp, LASType kind, LAS12Head
     }
     PointSummary s;
     size_t reclen = las_record_length(kind);
-    if (reclen != 0 && scan_point_records(filename, fp, ph, reclen, s) < 0)
+    if (reclen != 0 && scan_point_records(filename, fp, ph, reclen, area, s) < 0)
         return -1;
     count_by_return(s);
     if (s.return_count == 0)
@@ -198,6 +201,11 @@ int16_t update_open_file(const char *filename, FILE *fp, LASType kind, LAS12Head
 
 int16_t update_header_status(const char *filename)
 {
+    return update_header_in(filename, nullptr);
+}
+
+int16_t update_header_in(const char *filename, unsigned char *area)
+{
     bool name_refused;
     LASType kind = check_las_why(filename, &name_refused);
     if (kind < 0)
@@ -214,7 +222,7 @@ int16_t update_header_status(const char *filename)
         fclose(fp);
         return -1;
     }
-    int16_t status = update_open_file(filename, fp, kind, ph);
+    int16_t status = update_open_file(filename, fp, kind, area, ph);
     free(ph);
     if (fclose(fp) != 0 && status == 0) {
         printf("\nCannot write the header of %s\n\n", filename);

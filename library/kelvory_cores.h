@@ -13,6 +13,10 @@
 // touched; the caller decides whether the file stays).
 #define UPDATE_NAME_REFUSED (-2)
 int16_t update_header_status(const char *filename);
+// The same, rescanning the records in `area` (from alloc_blocks, room for
+// kBatchRecords records of the largest layout) instead of an area of its own,
+// so that a caller's pages, already in memory, serve again.
+int16_t update_header_in(const char *filename, unsigned char *area);
 
 // check_las, also telling whether the refusal was the name's extension.
 int16_t check_las_why(const char *filename, bool *name_refused);

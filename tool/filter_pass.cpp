@@ -185,13 +185,14 @@ Outcome finalise_output(Pass &ps, LAS12Header &ph12)
     return closed == 0 ? Outcome::completed : write_error(ps);
 }
 
-// Has the output's counts and extents recomputed. A name the update refuses
-// (not ending in ".las") keeps the file, as the user is told why; any other
-// failure leaves no result.
-Outcome update_output_header(const char *filenameout)
+// Has the output's counts and extents recomputed, in the input's area, whose
+// pages the scan has already brought in. A name the update refuses (not
+// ending in ".las") keeps the file, as the user is told why; any other failure
+// leaves no result.
+Outcome update_output_header(Pass &ps)
 {
     printf("... Updating Header ...%55s\r", "");
-    switch (update_header_status(filenameout)) {
+    switch (update_header_in(ps.rq->filenameout, ps.ss.in_area)) {
     case 0: return Outcome::completed;
     case UPDATE_NAME_REFUSED: release_output(); return Outcome::output_kept;
     default: return Outcome::output_removed;
@@ -226,7 +227,7 @@ Outcome run_pass(Pass &ps)
     fclose(ps.ss.fin);
     ps.ss.fin = nullptr;
     test_hold("update");
-    if ((o = update_output_header(rq->filenameout)) != Outcome::completed)
+    if ((o = update_output_header(ps)) != Outcome::completed)
         return o;
     release_output();
     test_hold("done");
