@@ -58,7 +58,7 @@ template <typename Record, int AttrID>
 ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
 {
     constexpr size_t RecLen = sizeof(Record);
-    const Range<Value<AttrID>> range = range_of<Value<AttrID>>(AttrMin, AttrMax);
+    const Bounds<AttrID> bounds = bounds_of<AttrID>(AttrMin, AttrMax);
     static_assert(kBatchRecords % kChunkRecords == 0 && kChunkRecords % 64 == 0,
                   "a batch is whole chunks, a chunk whole blocks of 64 records");
     constexpr size_t full = (kBatchRecords - kChunkRecords) * RecLen;  // no room for a chunk
@@ -75,18 +75,17 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
         for (size_t first = 0; first < whole; first += kChunkRecords) {
             const size_t n = std::min(kChunkRecords, whole - first);
             const unsigned char *chunk = rec + first * RecLen;
-            if (mark_kept<Record, AttrID>(masks, chunk, n, range) && held == first) {
+            if (mark_kept<Record, AttrID>(masks, chunk, n, bounds) && held == first) {
                 held += n;
                 continue;
             }
-            if (held && (size_t)(to - start) + held * RecLen > full + kChunkRecords * RecLen &&
+            // The area holds a batch: room for the held records and this chunk.
+            if ((size_t)(to - start) + (held + n) * RecLen > kBatchRecords * RecLen &&
                 !flush_kept(ss, start, to, RecLen))
                 return ScanResult::write_error;
             memcpy(to, rec, held * RecLen);
             to += held * RecLen;
             held = 0;
-            if ((size_t)(to - start) > full && !flush_kept(ss, start, to, RecLen))
-                return ScanResult::write_error;
             to = wide ? copy_marked_avx<RecLen>(to, chunk, n, masks)
                       : copy_marked<RecLen>(to, chunk, n, masks);
         }

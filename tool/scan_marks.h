@@ -105,36 +105,6 @@ Range<T> range_of(double lo, double hi)
     }
 }
 
-// Which of eight records the range holds, a bit each. Where the processor has
-// SSE2 (every x86-64 has), 32-bit fields are compared four at a time and GPS
-// times two at a time.
-template <typename Record, int AttrID>
-unsigned holds8(const unsigned char *rec, const Range<Value<AttrID>> &range)
-{
-    constexpr size_t RecLen = sizeof(Record);
-#ifdef __SSE2__
-    // Lanes are filled register to register: built through memory, from
-    // narrower stores, the vector would wait on each of them.
-    auto at = [rec](size_t k) { return extract<Record, AttrID>(rec + k * RecLen); };
-    if constexpr (AttrID == 13) {
-        auto two = [&](size_t k) { return _mm_unpacklo_pd(_mm_set_sd(at(k)), _mm_set_sd(at(k + 1))); };
-        return range.holds2(two(0)) | range.holds2(two(2)) << 2 | range.holds2(two(4)) << 4 |
-               range.holds2(two(6)) << 6;
-    } else {
-        auto two = [&](size_t k) {
-            return _mm_unpacklo_epi32(_mm_cvtsi32_si128(at(k)), _mm_cvtsi32_si128(at(k + 1)));
-        };
-        return range.holds4(_mm_unpacklo_epi64(two(0), two(2))) |
-               range.holds4(_mm_unpacklo_epi64(two(4), two(6))) << 4;
-    }
-#endif
-    unsigned byte = 0;
-#pragma GCC unroll 8
-    for (unsigned b = 0; b < 8; b++)
-        byte |= (unsigned)range.holds(extract<Record, AttrID>(rec + b * RecLen)) << b;
-    return byte;
-}
-
 #ifdef __SSE2__
 // Attributes held in at most 16 bits (4 to 12) are compared eight at a time,
 // in 16-bit lanes: the word that holds the field in each record, reduced to
@@ -192,15 +162,6 @@ Lanes16 lanes16(const Range<int32_t> &range)
     return {_mm_set1_epi16((short)(uint16_t)l), _mm_set1_epi16((short)(uint16_t)((h - l) ^ 0x8000)), 0xffu};
 }
 
-template <int AttrID>
-Lanes16 narrow_lanes(const Range<Value<AttrID>> &range)
-{
-    if constexpr (kNarrow<AttrID>)
-        return lanes16<AttrID>(range);
-    else
-        return {_mm_setzero_si128(), _mm_setzero_si128(), 0};
-}
-
 // The 16-bit words at byte `at` of eight records, a lane each (the lane of an
 // insertion must be a constant).
 template <size_t RecLen, size_t at, size_t... k>
@@ -226,33 +187,77 @@ template <int AttrID>
 constexpr bool kNarrow = false;
 #endif
 
-// Marks the records of a chunk that the range holds, a bit each in `masks`
+// What a scan compares with: the range in the attribute's own type and, for
+// the attributes of at most 16 bits, the same range in 16-bit lanes.
+template <int AttrID>
+struct Bounds {
+    Range<Value<AttrID>> range;
+#ifdef __SSE2__
+    Lanes16 narrow;
+#endif
+};
+
+template <int AttrID>
+Bounds<AttrID> bounds_of(double lo, double hi)
+{
+    Bounds<AttrID> b{};
+    b.range = range_of<Value<AttrID>>(lo, hi);
+#ifdef __SSE2__
+    if constexpr (kNarrow<AttrID>)
+        b.narrow = lanes16<AttrID>(b.range);
+#endif
+    return b;
+}
+
+// Which of eight records the bounds hold, a bit each. Where the processor has
+// SSE2 (every x86-64 has), 32-bit fields are compared four at a time, narrower
+// ones eight at a time and GPS times two at a time.
+template <typename Record, int AttrID>
+unsigned holds8(const unsigned char *rec, const Bounds<AttrID> &bounds)
+{
+    constexpr size_t RecLen = sizeof(Record);
+    const Range<Value<AttrID>> &range = bounds.range;
+#ifdef __SSE2__
+    // Lanes are filled register to register: built through memory, from
+    // narrower stores, the vector would wait on each of them.
+    auto at = [rec](size_t k) { return extract<Record, AttrID>(rec + k * RecLen); };
+    if constexpr (kNarrow<AttrID>) {
+        return holds8_narrow<Record, AttrID>(rec, bounds.narrow);
+    } else if constexpr (AttrID == 13) {
+        auto two = [&](size_t k) { return _mm_unpacklo_pd(_mm_set_sd(at(k)), _mm_set_sd(at(k + 1))); };
+        return range.holds2(two(0)) | range.holds2(two(2)) << 2 | range.holds2(two(4)) << 4 |
+               range.holds2(two(6)) << 6;
+    } else {
+        auto two = [&](size_t k) {
+            return _mm_unpacklo_epi32(_mm_cvtsi32_si128(at(k)), _mm_cvtsi32_si128(at(k + 1)));
+        };
+        return range.holds4(_mm_unpacklo_epi64(two(0), two(2))) |
+               range.holds4(_mm_unpacklo_epi64(two(4), two(6))) << 4;
+    }
+#endif
+    unsigned byte = 0;
+#pragma GCC unroll 8
+    for (unsigned b = 0; b < 8; b++)
+        byte |= (unsigned)range.holds(extract<Record, AttrID>(rec + b * RecLen)) << b;
+    return byte;
+}
+
+// Marks the records of a chunk that the bounds hold, a bit each in `masks`
 // (one word per 64 records), with no branch, and tells whether it holds them
 // all.
 template <typename Record, int AttrID>
-bool mark_kept(uint64_t *masks, const unsigned char *rec, size_t whole,
-               const Range<Value<AttrID>> &range)
+bool mark_kept(uint64_t *masks, const unsigned char *rec, size_t whole, const Bounds<AttrID> &bounds)
 {
     constexpr size_t RecLen = sizeof(Record);
-#ifdef __SSE2__
-    [[maybe_unused]] const Lanes16 narrow = narrow_lanes<AttrID>(range);
-#endif
     uint64_t dropped = 0;
     for (size_t first = 0; first < whole; first += 64, rec += 64 * RecLen) {
         const size_t n = whole - first < 64 ? whole - first : 64;
         uint64_t mask = 0;
         size_t k = 0;
-        for (; k + 8 <= n; k += 8) {
-#ifdef __SSE2__
-            if constexpr (kNarrow<AttrID>) {
-                mask |= (uint64_t)holds8_narrow<Record, AttrID>(rec + k * RecLen, narrow) << k;
-                continue;
-            }
-#endif
-            mask |= (uint64_t)holds8<Record, AttrID>(rec + k * RecLen, range) << k;
-        }
+        for (; k + 8 <= n; k += 8)
+            mask |= (uint64_t)holds8<Record, AttrID>(rec + k * RecLen, bounds) << k;
         for (; k < n; k++)
-            mask |= (uint64_t)range.holds(extract<Record, AttrID>(rec + k * RecLen)) << k;
+            mask |= (uint64_t)bounds.range.holds(extract<Record, AttrID>(rec + k * RecLen)) << k;
         masks[first / 64] = mask;
         dropped |= ~mask & (n == 64 ? ~0ull : (1ull << n) - 1);
     }
