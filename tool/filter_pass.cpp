@@ -122,7 +122,7 @@ Outcome open_input(Pass &ps)
         return refuse_input(rq);
     stream_whole_batches(ps.ss.fin);
     ps.ss.in_area = alloc_blocks(kScanBatchBytes);
-    ps.ss.out_area = alloc_blocks(kScanBatchBytes);
+    ps.ss.out_area = alloc_blocks(kOutAreaBytes);
     if (!ps.ss.in_area || !ps.ss.out_area) {
         printf("\nCannot allocate memory for records of %s\n\n", rq->filenamein);
         return Outcome::refused;

@@ -12,22 +12,22 @@
 
 namespace {
 
-// Writes `count` records from `from` at the output's position.
-bool write_records(ScanStreams &ss, const unsigned char *from, size_t count, size_t reclen)
+// Writes `bytes` from `from` at the output's position.
+bool write_bytes(ScanStreams &ss, const unsigned char *from, size_t bytes)
 {
-    if (count && fwrite(from, reclen, count, ss.fout) != count)
+    if (bytes && fwrite(from, 1, bytes, ss.fout) != bytes)
         return false;
-    ss.rec_cnt += (uint32_t)count;
-    ss.out_pos += count * reclen;
+    ss.out_pos += bytes;
     return true;
 }
 
-// Whether a batch kept whole can be written straight from the input area:
-// where its bytes lie a little behind their place in the output file, within
-// a block, the system's copy runs several times slower than a copy here.
-bool writes_in_step(const ScanStreams &ss, uint64_t batch_pos)
+// Whether bytes read from input offset `batch_pos` can be written straight
+// from the input area at output offset `lands`: where their bytes lie a
+// little behind their place in the output file, within a block, the system's
+// copy runs several times slower than a copy here.
+bool writes_in_step(uint64_t lands, uint64_t batch_pos)
 {
-    const uint64_t skew = (ss.out_pos - batch_pos) % kBlockBytes;
+    const uint64_t skew = (lands - batch_pos) % kBlockBytes;
     return skew == 0 || skew >= 64;
 }
 
@@ -36,12 +36,52 @@ bool writes_in_step(const ScanStreams &ss, uint64_t batch_pos)
 // twice, and chunks of 2,048 records already cost 5-10 % more.
 constexpr size_t kChunkRecords = 512;
 
-// Writes the kept records gathered in the output area and starts it again.
-bool flush_kept(ScanStreams &ss, unsigned char *&start, unsigned char *&to, size_t reclen)
+// Bytes of a write of `pending` bytes at output offset `pos` that lie beyond
+// its last kWriteAlign offset: they wait for the next write.
+size_t past_alignment(uint64_t pos, size_t pending)
 {
-    if (!write_records(ss, start, (size_t)(to - start) / reclen, reclen))
+    return std::min(pending, (size_t)((pos + pending) % kWriteAlign));
+}
+
+// Writes the bytes gathered in the output area, [start, to), up to the last
+// kWriteAlign offset they reach (all of them when `last`), and moves the rest
+// to where the area starts again.
+bool flush_kept(ScanStreams &ss, unsigned char *&start, unsigned char *&to, bool last)
+{
+    const size_t pending = (size_t)(to - start);
+    const size_t keep = last ? 0 : past_alignment(ss.out_pos, pending);
+    if (!write_bytes(ss, start, pending - keep))
+        return false;
+    unsigned char *at = block_place(ss.out_area, ss.out_pos);
+    memmove(at, to - keep, keep);
+    start = at;
+    to = at + keep;
+    return true;
+}
+
+// Writes a batch of `bytes` kept whole, lying in step (writes_in_step) after
+// the area's pending bytes: the area is topped up from the batch to a
+// kWriteAlign offset and written, the batch goes out straight from the input
+// area up to its last such offset, and its rest waits in the area.
+bool write_kept_batch(ScanStreams &ss, unsigned char *&start, unsigned char *&to,
+                      const unsigned char *rec, size_t bytes)
+{
+    const uint64_t lands = ss.out_pos + (uint64_t)(to - start);
+    const size_t fill = std::min(bytes, (size_t)((kWriteAlign - lands % kWriteAlign) % kWriteAlign));
+    memcpy(to, rec, fill);
+    to += fill;
+    if (!flush_kept(ss, start, to, false))
+        return false;
+    const size_t left = bytes - fill;
+    if (left == 0)
+        return true;  // the whole batch went into the area
+    // The top-up reached a kWriteAlign offset, so the area is empty.
+    const size_t keep = past_alignment(ss.out_pos, left);
+    if (!write_bytes(ss, rec + fill, left - keep))
         return false;
     start = to = block_place(ss.out_area, ss.out_pos);
+    memcpy(to, rec + bytes - keep, keep);
+    to += keep;
     return true;
 }
 
@@ -61,9 +101,11 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
     const Bounds<AttrID> bounds = bounds_of<AttrID>(AttrMin, AttrMax);
     static_assert(kBatchRecords % kChunkRecords == 0 && kChunkRecords % 64 == 0,
                   "a batch is whole chunks, a chunk whole blocks of 64 records");
+    static_assert(kWriteAlign % kBlockBytes == 0, "writes end on whole blocks");
     constexpr size_t full = (kBatchRecords - kChunkRecords) * RecLen;  // no room for a chunk
     uint64_t masks[kChunkRecords / 64];
     const bool wide = has_avx();
+    const uint64_t data_pos = ss.out_pos;
     unsigned char *start = block_place(ss.out_area, ss.out_pos), *to = start;
     bool more = true;
     while (more) {
@@ -79,9 +121,10 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
                 held += n;
                 continue;
             }
-            // The area holds a batch: room for the held records and this chunk.
+            // The area holds a batch beyond what a flush leaves in it: room
+            // for the held records and this chunk.
             if ((size_t)(to - start) + (held + n) * RecLen > kBatchRecords * RecLen &&
-                !flush_kept(ss, start, to, RecLen))
+                !flush_kept(ss, start, to, false))
                 return ScanResult::write_error;
             memcpy(to, rec, held * RecLen);
             to += held * RecLen;
@@ -90,22 +133,22 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
                       : copy_marked<RecLen>(to, chunk, n, masks);
         }
         if (held) {  // kept whole
-            if (writes_in_step(ss, batch_pos)) {
-                if (!flush_kept(ss, start, to, RecLen) || !write_records(ss, rec, whole, RecLen))
+            if (writes_in_step(ss.out_pos + (uint64_t)(to - start), batch_pos)) {
+                if (!write_kept_batch(ss, start, to, rec, whole * RecLen))
                     return ScanResult::write_error;
-                start = to = block_place(ss.out_area, ss.out_pos);
             } else {
-                if (to != start && !flush_kept(ss, start, to, RecLen))
+                if (to != start && !flush_kept(ss, start, to, false))
                     return ScanResult::write_error;
                 memcpy(to, rec, whole * RecLen);
                 to += whole * RecLen;
             }
         }
-        if (to != start && ((size_t)(to - start) > full || !more) && !flush_kept(ss, start, to, RecLen))
+        if (to != start && ((size_t)(to - start) > full || !more) && !flush_kept(ss, start, to, !more))
             return ScanResult::write_error;
         progress_update(ss.in_pos);
         test_hold("scan");
     }
+    ss.rec_cnt = (uint32_t)((ss.out_pos - data_pos) / RecLen);
     return ferror(ss.fin) ? ScanResult::read_error : ScanResult::ok;
 }
 
