@@ -36,50 +36,63 @@ bool writes_in_step(uint64_t lands, uint64_t batch_pos)
 // twice, and chunks of 2,048 records already cost 5-10 % more.
 constexpr size_t kChunkRecords = 512;
 
-// Bytes of a write of `pending` bytes at output offset `pos` that lie beyond
-// its last kWriteAlign offset: they wait for the next write.
-size_t past_alignment(uint64_t pos, size_t pending)
+// Where the byte at output offset `pos` lies in the ring.
+unsigned char *ring_place(const ScanStreams &ss, uint64_t pos)
 {
-    return std::min(pending, (size_t)((pos + pending) % kWriteAlign));
+    return ss.out_area + pos % kRingBytes;
 }
 
-// Writes the bytes gathered in the output area, [start, to), up to the last
-// kWriteAlign offset they reach (all of them when `last`), and moves the rest
-// to where the area starts again.
-bool flush_kept(ScanStreams &ss, unsigned char *&start, unsigned char *&to, bool last)
+// Writes the gathered bytes [start, to), up to the ring's end where they run
+// past it, and moves those past it to the ring's start.
+bool write_gathered(ScanStreams &ss, unsigned char *&start, unsigned char *&to)
 {
-    const size_t pending = (size_t)(to - start);
-    const size_t keep = last ? 0 : past_alignment(ss.out_pos, pending);
-    if (!write_bytes(ss, start, pending - keep))
+    unsigned char *const end = ss.out_area + kRingBytes;
+    unsigned char *const upto = std::min(to, end);
+    if (!write_bytes(ss, start, (size_t)(upto - start)))
         return false;
-    unsigned char *at = block_place(ss.out_area, ss.out_pos);
-    memmove(at, to - keep, keep);
-    start = at;
-    to = at + keep;
+    const size_t past = (size_t)(to - upto);
+    start = ring_place(ss, ss.out_pos);
+    memcpy(start, upto, past);  // to the ring's start, far below its end
+    to = start + past;
+    return true;
+}
+
+// Gathers `bytes` from `from`, writing the ring each time it fills.
+bool gather(ScanStreams &ss, unsigned char *&start, unsigned char *&to,
+            const unsigned char *from, size_t bytes)
+{
+    unsigned char *const end = ss.out_area + kRingBytes;
+    while (bytes > 0) {
+        const size_t n = std::min(bytes, (size_t)(end - to));
+        memcpy(to, from, n);
+        to += n;
+        from += n;
+        bytes -= n;
+        if (to == end && !write_gathered(ss, start, to))
+            return false;
+    }
     return true;
 }
 
 // Writes a batch of `bytes` kept whole, lying in step (writes_in_step) after
-// the area's pending bytes: the area is topped up from the batch to a
-// kWriteAlign offset and written, the batch goes out straight from the input
-// area up to its last such offset, and its rest waits in the area.
+// the gathered bytes: these are topped up from the batch to a multiple of
+// kWriteAlign and written, the batch goes out straight from the input area up
+// to its last such multiple, and its rest is gathered.
 bool write_kept_batch(ScanStreams &ss, unsigned char *&start, unsigned char *&to,
                       const unsigned char *rec, size_t bytes)
 {
     const uint64_t lands = ss.out_pos + (uint64_t)(to - start);
     const size_t fill = std::min(bytes, (size_t)((kWriteAlign - lands % kWriteAlign) % kWriteAlign));
-    memcpy(to, rec, fill);
-    to += fill;
-    if (!flush_kept(ss, start, to, false))
+    if (!gather(ss, start, to, rec, fill))
         return false;
-    const size_t left = bytes - fill;
-    if (left == 0)
-        return true;  // the whole batch went into the area
-    // The top-up reached a kWriteAlign offset, so the area is empty.
-    const size_t keep = past_alignment(ss.out_pos, left);
+    if (fill == bytes)
+        return true;
+    if (!write_gathered(ss, start, to))  // they end on a multiple of kWriteAlign
+        return false;
+    const size_t left = bytes - fill, keep = (size_t)((ss.out_pos + left) % kWriteAlign);
     if (!write_bytes(ss, rec + fill, left - keep))
         return false;
-    start = to = block_place(ss.out_area, ss.out_pos);
+    start = to = ring_place(ss, ss.out_pos);  // a multiple of kWriteAlign from the ring's end
     memcpy(to, rec + bytes - keep, keep);
     to += keep;
     return true;
@@ -87,13 +100,13 @@ bool write_kept_batch(ScanStreams &ss, unsigned char *&start, unsigned char *&to
 
 // One loop per (record layout, attribute): one read per batch of whole
 // records, one extraction and one comparison per record, and one write per
-// batch's worth of kept records. NaN fails both comparisons and is never kept.
+// ring's worth of kept records. NaN fails both comparisons and is never kept.
 //
 // Each chunk of a batch is marked, then only its kept records are copied to
-// the output area, which goes out when another chunk might not fit. Copying
-// waits while every record of the batch so far is kept: a batch kept whole
-// (a time window, a sorted tile) is written as it stands. Batches lie in their
-// areas where their file offsets put them (block_place).
+// the ring while they are still in cache. Copying waits while every record of
+// the batch so far is kept: a batch kept whole (a time window, a sorted tile)
+// is written as it stands. Batches lie in the input area where their file
+// offsets put them (block_place), and kept records in the ring likewise.
 template <typename Record, int AttrID>
 ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
 {
@@ -101,12 +114,15 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
     const Bounds<AttrID> bounds = bounds_of<AttrID>(AttrMin, AttrMax);
     static_assert(kBatchRecords % kChunkRecords == 0 && kChunkRecords % 64 == 0,
                   "a batch is whole chunks, a chunk whole blocks of 64 records");
-    static_assert(kWriteAlign % kBlockBytes == 0, "writes end on whole blocks");
-    constexpr size_t full = (kBatchRecords - kChunkRecords) * RecLen;  // no room for a chunk
+    static_assert(kRingBytes % kWriteAlign == 0 && kWriteAlign % kBlockBytes == 0,
+                  "the ring and the writes end on whole blocks");
+    static_assert((kChunkRecords + 2) * RecLen <= kOutAreaBytes - kRingBytes,
+                  "a chunk copied from before the ring's end fits after it");
     uint64_t masks[kChunkRecords / 64];
     const bool wide = has_avx();
     const uint64_t data_pos = ss.out_pos;
-    unsigned char *start = block_place(ss.out_area, ss.out_pos), *to = start;
+    unsigned char *const end = ss.out_area + kRingBytes;
+    unsigned char *start = ring_place(ss, ss.out_pos), *to = start;  // gathered, not written
     bool more = true;
     while (more) {
         const uint64_t batch_pos = ss.in_pos;
@@ -121,29 +137,22 @@ ScanResult scan(ScanStreams &ss, double AttrMin, double AttrMax)
                 held += n;
                 continue;
             }
-            // The area holds a batch beyond what a flush leaves in it: room
-            // for the held records and this chunk.
-            if ((size_t)(to - start) + (held + n) * RecLen > kBatchRecords * RecLen &&
-                !flush_kept(ss, start, to, false))
+            if (!gather(ss, start, to, rec, held * RecLen))
                 return ScanResult::write_error;
-            memcpy(to, rec, held * RecLen);
-            to += held * RecLen;
             held = 0;
             to = wide ? copy_marked_avx<RecLen>(to, chunk, n, masks)
                       : copy_marked<RecLen>(to, chunk, n, masks);
+            if (to >= end && !write_gathered(ss, start, to))
+                return ScanResult::write_error;
         }
         if (held) {  // kept whole
-            if (writes_in_step(ss.out_pos + (uint64_t)(to - start), batch_pos)) {
-                if (!write_kept_batch(ss, start, to, rec, whole * RecLen))
-                    return ScanResult::write_error;
-            } else {
-                if (to != start && !flush_kept(ss, start, to, false))
-                    return ScanResult::write_error;
-                memcpy(to, rec, whole * RecLen);
-                to += whole * RecLen;
-            }
+            const bool ok = writes_in_step(ss.out_pos + (uint64_t)(to - start), batch_pos)
+                                ? write_kept_batch(ss, start, to, rec, whole * RecLen)
+                                : gather(ss, start, to, rec, whole * RecLen);
+            if (!ok)
+                return ScanResult::write_error;
         }
-        if (to != start && ((size_t)(to - start) > full || !more) && !flush_kept(ss, start, to, !more))
+        if (!more && !write_gathered(ss, start, to))
             return ScanResult::write_error;
         progress_update(ss.in_pos);
         test_hold("scan");

@@ -15,12 +15,16 @@
 // Bytes of a batch of the largest layout.
 constexpr size_t kScanBatchBytes = kBatchRecords * std::max({KELVORY_LAS_LAYOUTS(KELVORY_LAYOUT_SIZE)});
 
-// Writes of kept records end on multiples of this file offset, all but the
-// last: a write that ends inside a page makes the next one start there, and
-// the system's write then costs about 5 % more. The output area holds a
-// batch and the piece short of such an offset.
+// Kept records gather in the output area, a ring indexed by file offset,
+// and go out each time they reach its end: one write of the whole ring, from
+// one multiple of its size in the file to the next. A write that ends inside
+// a page makes the next one start there, which costs the system about 5 %
+// more; writes of 1 MiB on such offsets cost it least. Batches kept whole go
+// out straight from the input area, up to a multiple of kWriteAlign.
+constexpr size_t kRingBytes = 1 << 20;
 constexpr size_t kWriteAlign = 65536;
-constexpr size_t kOutAreaBytes = kScanBatchBytes + kWriteAlign;
+// The ring and room past its end for a chunk that runs over it.
+constexpr size_t kOutAreaBytes = kRingBytes + kWriteAlign;
 
 // The streams and areas a scan works on, where each stream stands, and the
 // count of records kept.
