@@ -22,6 +22,9 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <vector>
 
 namespace {
@@ -57,6 +60,15 @@ off_t file_size(const std::string &path)
     return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
 }
 
+// Has the system write new files back to disk now, rather than during the
+// first runs that read them.
+void settle_new_files()
+{
+#ifndef _WIN32
+    sync();
+#endif
+}
+
 // Makes the workload's input once; later runs reuse it.
 std::string input_file(const Options &o, uint8_t format, uint64_t points)
 {
@@ -70,6 +82,7 @@ std::string input_file(const Options &o, uint8_t format, uint64_t points)
             fprintf(stderr, "cannot write %s\n", path.c_str());
             exit(1);
         }
+        settle_new_files();
     }
     return path;
 }
