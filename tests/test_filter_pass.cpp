@@ -683,14 +683,13 @@ TEST_F(Fault, an_input_that_opens_but_not_in_binary_mode_is_refused)
 TEST_F(Fault, an_identity_check_that_fails_refuses_the_run)
 {
     std::vector<unsigned char> before = read_file(in);
-    const std::string usage = kUsage;
     RunResult r = filter_with("stat", "./in.las", 9, "0", "255", "./in.las");
     EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", "./in.las", "Class", "0", "255") +
-                         "\nCannot open output LAS file ./in.las for writing\n\n" + usage);
+                         "\nCannot open output LAS file ./in.las for writing\n\n" + kUsage);
     EXPECT_EQ(r.status, 255);
     r = filter_with("stat", "in.las", 9, "0", "255", "./in.las");
     EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", "./in.las", "Class", "0", "255") +
-                         "\nCannot open input LAS file in.las for reading\n\n" + usage);
+                         "\nCannot open input LAS file in.las for reading\n\n" + kUsage);
     EXPECT_EQ(r.status, 255);
     EXPECT_TRUE(read_file(in) == before);
 }

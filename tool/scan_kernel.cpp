@@ -92,10 +92,8 @@ bool write_kept_batch(ScanStreams &ss, unsigned char *&start, unsigned char *&to
     const size_t left = bytes - fill, keep = (size_t)((ss.out_pos + left) % kWriteAlign);
     if (!write_bytes(ss, rec + fill, left - keep))
         return false;
-    start = to = ring_place(ss, ss.out_pos);  // a multiple of kWriteAlign from the ring's end
-    memcpy(to, rec + bytes - keep, keep);
-    to += keep;
-    return true;
+    start = to = ring_place(ss, ss.out_pos);
+    return gather(ss, start, to, rec + bytes - keep, keep);
 }
 
 // One loop per (record layout, attribute): one read per batch of whole

@@ -18,7 +18,6 @@
 #include <emmintrin.h>
 #endif
 
-
 // Whether a record layout carries GPSTime, from the layout table.
 template <typename Record>
 struct HasGPSTime;
