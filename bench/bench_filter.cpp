@@ -22,9 +22,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#ifndef _WIN32
 #include <unistd.h>
-#endif
 #include <vector>
 
 namespace {
@@ -64,9 +62,7 @@ off_t file_size(const std::string &path)
 // first runs that read them.
 void settle_new_files()
 {
-#ifndef _WIN32
     sync();
-#endif
 }
 
 // Makes the workload's input once; later runs reuse it.
