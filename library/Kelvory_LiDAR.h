@@ -337,7 +337,9 @@ KELVORY_API void initialize_header12(LAS12Header *ph);
 /* The suite banner. */
 KELVORY_API void credits(void);
 
-/* Quicksorts that carry a companion index array through every exchange. */
+/* Quicksorts that carry a companion index array through every exchange. The
+ * depth-counting (_parallel_) routines leave exactly the arrangement of the
+ * plain ones; their `deep` is accepted and does not change it. */
 KELVORY_API void l_qs(int32_t *p, int32_t left, int32_t right, int32_t *p_ind);
 KELVORY_API void l_quicksort(int32_t *p, int32_t count, int32_t *p_ind);
 KELVORY_API void d_qs(double *p, int32_t left, int32_t right, int32_t *p_ind);

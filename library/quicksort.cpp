@@ -1,11 +1,14 @@
 // Quicksorts that carry a companion index array through every exchange.
 //
-// Both families share one partition, so for the same input they leave the
-// keys and the indices in exactly the same arrangement. The two parts of a
-// split are disjoint, so each routine sorts the smaller part by a nested call
-// and loops on the larger one: the nesting never exceeds log2(count) levels,
-// whatever the input, while the result is that of sorting the left part and
-// then the right part recursively.
+// The depth-counting family's `deep` names how many upper levels it
+// partitions before handing ranges to the plain sort. Both use the same
+// partition, and the two parts of a split are disjoint, so which routine
+// sorts a part, and in which order, changes neither the keys nor the
+// indices: both families run the one sort below, and `deep` is accepted
+// without changing the arrangement. The sort handles the smaller part of
+// each split by a nested call and loops on the larger one, so the nesting
+// never exceeds log2(count) levels, whatever the input, while the result is
+// that of sorting the left part and then the right part recursively.
 #include "Kelvory_LiDAR.h"
 
 namespace {
@@ -67,36 +70,6 @@ void plain_sort(Key *p, int32_t left, int32_t right, int32_t *p_ind)
     }
 }
 
-// Partitions the ranges itself while `deep` is not 0 and hands both parts of
-// a range partitioned at `deep` 0 to the plain sort. A negative `deep` never
-// reaches 0, so it stays as it is rather than being counted down (which
-// could overflow) and every level is partitioned here.
-template <typename Key>
-void depth_sort(Key *p, int32_t left, int32_t right, int32_t *p_ind, int32_t deep)
-{
-    while (left < right) {
-        Split s = partition(p, left, right, p_ind);
-        if (deep == 0) {
-            plain_sort(p, left, s.j, p_ind);
-            plain_sort(p, s.i, right, p_ind);
-            return;
-        }
-        if (deep > 0)
-            deep--;
-        if (s.j - left < right - s.i) {
-            depth_sort(p, left, s.j, p_ind, deep);
-            left = s.i;
-        } else {
-            depth_sort(p, s.i, right, p_ind, deep);
-            right = s.j;
-        }
-    }
-}
-
-// The depth the whole-array entries start from: the top sixteen levels are
-// partitioned by the depth-counting routine.
-const int32_t kEntryDepth = 15;
-
 }  // namespace
 
 void l_qs(int32_t *p, int32_t left, int32_t right, int32_t *p_ind)
@@ -109,14 +82,16 @@ void d_qs(double *p, int32_t left, int32_t right, int32_t *p_ind)
     plain_sort(p, left, right, p_ind);
 }
 
-void l_parallel_qs(int32_t *p, int32_t left, int32_t right, int32_t *p_ind, int32_t deep)
+// `deep` only names the levels the depth-counting routine would partition
+// itself; any value, negative ones included, gives the plain arrangement.
+void l_parallel_qs(int32_t *p, int32_t left, int32_t right, int32_t *p_ind, int32_t /*deep*/)
 {
-    depth_sort(p, left, right, p_ind, deep);
+    plain_sort(p, left, right, p_ind);
 }
 
-void d_parallel_qs(double *p, int32_t left, int32_t right, int32_t *p_ind, int32_t deep)
+void d_parallel_qs(double *p, int32_t left, int32_t right, int32_t *p_ind, int32_t /*deep*/)
 {
-    depth_sort(p, left, right, p_ind, deep);
+    plain_sort(p, left, right, p_ind);
 }
 
 // The entries sort p[0..count-1]; a count of 0 is an empty range.
@@ -135,11 +110,11 @@ void d_quicksort(double *p, int32_t count, int32_t *p_ind)
 void l_parallel_quicksort(int32_t *p, int32_t count, int32_t *p_ind)
 {
     if (count > 0)
-        depth_sort(p, 0, count - 1, p_ind, kEntryDepth);
+        plain_sort(p, 0, count - 1, p_ind);
 }
 
 void d_parallel_quicksort(double *p, int32_t count, int32_t *p_ind)
 {
     if (count > 0)
-        depth_sort(p, 0, count - 1, p_ind, kEntryDepth);
+        plain_sort(p, 0, count - 1, p_ind);
 }
