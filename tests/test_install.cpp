@@ -74,7 +74,7 @@ protected:
     }
 };
 
-TEST_F(InstalledTree, HoldsToolLibraryHeaderPackageFilesAndManual)
+TEST_F(InstalledTree, holds_the_tool_library_header_package_files_and_manual)
 {
     for (const char *rel : kInstalledFiles)
         EXPECT_TRUE(file_exists(prefix + "/" + rel)) << rel << " is not installed";
@@ -99,7 +99,7 @@ TEST_F(InstalledTree, HoldsToolLibraryHeaderPackageFilesAndManual)
     EXPECT_TRUE(same_las_bytes(read_file(out), read_file(in)));
 }
 
-TEST_F(InstalledTree, CConsumerBuildsThroughCMakePackage)
+TEST_F(InstalledTree, c_consumer_builds_through_the_cmake_package)
 {
     std::string build = tmp.file("consumer-cmake");
     std::string conf = run_ok(q(CMAKE_EXE) + " -S " + q(CONSUMER_SOURCE_DIR) + " -B " + q(build) +
@@ -116,7 +116,7 @@ TEST_F(InstalledTree, CConsumerBuildsThroughCMakePackage)
     expect_consumer_runs(build + "/consumer");
 }
 
-TEST_F(InstalledTree, CConsumerBuildsThroughPkgConfig)
+TEST_F(InstalledTree, c_consumer_builds_through_pkg_config)
 {
     if (std::string(PKG_CONFIG_EXE).empty())
         GTEST_SKIP() << "pkg-config is not installed";
@@ -134,7 +134,7 @@ TEST_F(InstalledTree, CConsumerBuildsThroughPkgConfig)
 }
 
 // Builds the Debian package from the build folder (slow: a few seconds).
-TEST(DebianPackage, HoldsTheInstalledTreeUnderUsr)
+TEST(DebianPackage, holds_the_installed_tree_under_usr)
 {
     if (std::string(DPKG_DEB_EXE).empty())
         GTEST_SKIP() << "dpkg-deb is not installed; no Debian package can be built";
@@ -165,7 +165,7 @@ TEST(DebianPackage, HoldsTheInstalledTreeUnderUsr)
     EXPECT_TRUE(file_exists(lib + "/libKelvory_LiDAR.so.1")) << lib;
 }
 
-TEST(ManualPage, RendersWithoutWarnings)
+TEST(ManualPage, renders_without_warnings)
 {
     if (std::string(GROFF_EXE).empty())
         GTEST_SKIP() << "groff is not installed; the manual page cannot be checked";
@@ -173,7 +173,7 @@ TEST(ManualPage, RendersWithoutWarnings)
 }
 
 // The page names every attribute as the tool's request summary does.
-TEST(ManualPage, NamesEveryAttributeAsTheToolPrintsIt)
+TEST(ManualPage, names_every_attribute_as_the_tool_prints_it)
 {
     std::vector<unsigned char> bytes = read_file(MAN_PAGE);
     std::string page(bytes.begin(), bytes.end());

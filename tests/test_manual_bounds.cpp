@@ -79,7 +79,7 @@ protected:
     }
 };
 
-TEST_F(ManualBounds, RefusedTextsAreRefusedAsEitherBound)
+TEST_F(ManualBounds, refused_texts_are_refused_as_either_bound)
 {
     TempDir tmp;
     std::string in = tmp.file("in.las");
@@ -103,7 +103,7 @@ TEST_F(ManualBounds, RefusedTextsAreRefusedAsEitherBound)
 // A file whose GPS times are every value of the table and the doubles on
 // either side of each; min = max = the text keeps one record, whose time is
 // the table's value to the last bit.
-TEST_F(ManualBounds, AcceptedTextsUseTheValueAndPrintTheSummaryGiven)
+TEST_F(ManualBounds, accepted_texts_use_the_value_and_print_the_summary_given)
 {
     std::set<double> times;
     for (const Row &r : rows) {
