@@ -3,7 +3,7 @@
 #include "Kelvory_LiDAR.h"
 #include "request.h"
 #include "fuzz_common.h"
-#include "kelvory_cores.h"
+#include "status_routines.h"
 
 #include <cmath>
 #include <string>

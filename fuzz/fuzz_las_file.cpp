@@ -2,7 +2,7 @@
 #include "Kelvory_LiDAR.h"
 #include "fuzz_common.h"
 #include "las_writer.h"
-#include "kelvory_cores.h"
+#include "status_routines.h"
 
 #include <cstring>
 
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     LASType kind = check_las(path.c_str());
     if (kind < -1 || kind > 8)
         abort();
-    int16_t status = update_header_status(path.c_str());
+    int16_t status = update_header_status(path.c_str(), best_kernel_level());
     if ((kind < 0) != (status < 0) && size >= sizeof(LAS12Header))
         abort();  // an accepted whole header is always updated
     if (status == 0) {

@@ -1,8 +1,11 @@
 // Header recomputation: rescan a written LAS file and rewrite its counts,
 // counts by return and coordinate extents in place.
 #include "Kelvory_LiDAR.h"
-#include "kelvory_cores.h"
-#include "record_io.h"
+#include "block_areas.h"
+#include "file_offsets.h"
+#include "record_batches.h"
+#include "record_load.h"
+#include "status_routines.h"
 
 #include <algorithm>
 #include <climits>
@@ -28,8 +31,26 @@ struct PointSummary {
     uint32_t ReturnNumberCount[5] = {0, 0, 0, 0, 0};
 };
 
-// Records per run: each return number is counted in a byte of one 64-bit
-// word, which must not overflow within a run.
+// The definition: each record widens the extremes of each axis and is
+// counted by the return number in bits 0-2 of `bitfield`.
+void summarize_plain(PointSummary &s, const unsigned char *rec, size_t n, size_t reclen)
+{
+    for (size_t i = 0; i < n; i++, rec += reclen) {
+        const int32_t v[3] = {LOAD_FIELD(LAS12fm0, X, rec), LOAD_FIELD(LAS12fm0, Y, rec),
+                              LOAD_FIELD(LAS12fm0, Z, rec)};
+        for (int axis = 0; axis < 3; axis++) {
+            if (v[axis] > s.max[axis])
+                s.max[axis] = v[axis];
+            if (v[axis] < s.min[axis])
+                s.min[axis] = v[axis];
+        }
+        s.by_return_bits[(uint8_t)LOAD_FIELD(LAS12fm0, bitfield, rec) & 7u]++;
+        s.return_count++;
+    }
+}
+
+// Records per run of the vector summary: each return number is counted in a
+// byte of one 64-bit word, which must not overflow within a run.
 constexpr size_t kRunRecords = 255;
 
 // One more record of return number r, counted in byte r of a word.
@@ -70,35 +91,36 @@ inline __attribute__((always_inline)) void summarize_run_body(PointSummary &s, c
     s.return_count += (uint32_t)n;
 }
 
-void summarize_run(PointSummary &s, const unsigned char *rec, size_t n, size_t reclen)
+// The vector summary of `n` records, run by run, in the compiler's generic
+// vectors (levels portable and sse2)...
+void summarize_vectors(PointSummary &s, const unsigned char *rec, size_t n, size_t reclen)
 {
-    summarize_run_body(s, rec, n, reclen);
+    for (size_t i = 0; i < n; i += kRunRecords)
+        summarize_run_body(s, rec + i * reclen, std::min(kRunRecords, n - i), reclen);
 }
 
-#if defined(__x86_64__) || defined(__i386__)
-// The same with the x86 instructions that take a 32-bit lane's minimum and
-// maximum in one step (SSE4.1), where the processor has them.
-__attribute__((target("sse4.1"))) void summarize_run_sse41(PointSummary &s, const unsigned char *rec,
-                                                            size_t n, size_t reclen)
+#ifdef __SSE2__
+// ...or with the x86 instructions that take a 32-bit lane's minimum and
+// maximum in one step (levels sse41 and avx).
+__attribute__((target("sse4.1"))) void summarize_sse41(PointSummary &s, const unsigned char *rec, size_t n,
+                                                        size_t reclen)
 {
-    summarize_run_body(s, rec, n, reclen);
-}
-
-bool has_sse41()
-{
-    return __builtin_cpu_supports("sse4.1");
-}
-#else
-void summarize_run_sse41(PointSummary &s, const unsigned char *rec, size_t n, size_t reclen)
-{
-    summarize_run_body(s, rec, n, reclen);
-}
-
-bool has_sse41()
-{
-    return false;
+    for (size_t i = 0; i < n; i += kRunRecords)
+        summarize_run_body(s, rec + i * reclen, std::min(kRunRecords, n - i), reclen);
 }
 #endif
+
+void summarize(KernelLevel level, PointSummary &s, const unsigned char *rec, size_t n, size_t reclen)
+{
+    switch (level) {
+    case KernelLevel::scalar: summarize_plain(s, rec, n, reclen); return;
+#ifdef __SSE2__
+    case KernelLevel::sse41:
+    case KernelLevel::avx: summarize_sse41(s, rec, n, reclen); return;
+#endif
+    default: summarize_vectors(s, rec, n, reclen); return;
+    }
+}
 
 // Returns numbered 1 to 5 are counted by number; 0, 6 and 7 only in the total.
 void count_by_return(PointSummary &s)
@@ -109,38 +131,36 @@ void count_by_return(PointSummary &s)
 
 // Summarizes every whole record from file offset `pos`, where the stream
 // stands, to the end of the file. Returns false on a read error.
-bool summarize_records(FILE *fp, unsigned char *area, uint64_t pos, size_t reclen, PointSummary &s)
+bool summarize_records(FILE *fp, unsigned char *area, uint64_t pos, size_t reclen, KernelLevel level,
+                       PointSummary &s)
 {
-    const bool sse41 = has_sse41();
     bool more = true;
     while (more) {
         unsigned char *buf = block_place(area, pos);
-        size_t whole = read_record_batch(fp, buf, reclen, &more);
-        for (size_t i = 0; i < whole; i += kRunRecords) {
-            size_t n = std::min(kRunRecords, whole - i);
-            if (sse41)
-                summarize_run_sse41(s, buf + i * reclen, n, reclen);
-            else
-                summarize_run(s, buf + i * reclen, n, reclen);
-        }
+        const size_t whole = read_record_batch(fp, buf, reclen, &more);
+        summarize(level, s, buf, whole, reclen);
         pos += whole * reclen;
     }
     return !ferror(fp);
 }
 
+void no_record_memory(const char *filename)
+{
+    printf("\nCannot allocate memory for storing a record of information from %s\n", filename);
+}
+
 // Seeks to the first record and summarizes them all, in `given` or else in an
 // area of its own; prints why it failed.
-int16_t scan_point_records(const char *filename, FILE *fp, const LAS12Header *ph,
-                           size_t reclen, unsigned char *given, PointSummary &s)
+int16_t scan_point_records(const char *filename, FILE *fp, const LAS12Header *ph, size_t reclen,
+                           unsigned char *given, KernelLevel level, PointSummary &s)
 {
     unsigned char *area = given ? given : alloc_blocks(kBatchRecords * reclen);
     if (!area) {
-        printf("\nCannot allocate memory for storing a record of information from %s\n",
-               filename);
+        no_record_memory(filename);
         return -1;
     }
-    bool ok = seek_to(fp, ph->OffsetToData) == 0 &&
-              summarize_records(fp, area, ph->OffsetToData, reclen, s);
+    const bool ok = seek_to(fp, ph->OffsetToData) == 0 &&
+                    summarize_records(fp, area, ph->OffsetToData, reclen, level, s);
     if (!given)
         free_blocks(area);
     if (!ok) {
@@ -172,25 +192,19 @@ void store_summary(LAS12Header &h, const PointSummary &s)
 }
 
 int16_t update_open_file(const char *filename, FILE *fp, LASType kind, unsigned char *area,
-                         LAS12Header *ph)
+                         KernelLevel level, LAS12Header *ph)
 {
-    if (fread(ph, 1, sizeof *ph, fp) != sizeof *ph) {
-        if (ferror(fp))
-            printf("\nCannot read the header of %s for header update\n\n", filename);
-        else
-            printf("\nFile %s is too short to hold a LAS header block\n\n", filename);
+    if (read_header_block(fp, filename, "\nCannot read the header of %s for header update\n\n", ph) < 0)
         return -1;
-    }
     PointSummary s;
-    size_t reclen = las_record_length(kind);
-    if (reclen != 0 && scan_point_records(filename, fp, ph, reclen, area, s) < 0)
+    const size_t reclen = las_record_length(kind);
+    if (reclen != 0 && scan_point_records(filename, fp, ph, reclen, area, level, s) < 0)
         return -1;
     count_by_return(s);
     if (s.return_count == 0)
         apply_empty_start_values(s);
     store_summary(*ph, s);
-    if (seek_to(fp, 0) != 0 || fwrite(ph, 1, sizeof *ph, fp) != sizeof *ph ||
-        fflush(fp) != 0) {
+    if (seek_to(fp, 0) != 0 || fwrite(ph, 1, sizeof *ph, fp) != sizeof *ph || fflush(fp) != 0) {
         printf("\nCannot write the header of %s\n\n", filename);
         return -1;
     }
@@ -199,17 +213,21 @@ int16_t update_open_file(const char *filename, FILE *fp, LASType kind, unsigned 
 
 }  // namespace
 
-int16_t update_header_status(const char *filename)
+int16_t update_header_status(const char *filename, KernelLevel level)
 {
-    return update_header_in(filename, nullptr);
+    return update_header_in(filename, nullptr, 0, level);
 }
 
-int16_t update_header_in(const char *filename, unsigned char *area)
+int16_t update_header_in(const char *filename, unsigned char *area, size_t area_size, KernelLevel level)
 {
     bool name_refused;
-    LASType kind = check_las_why(filename, &name_refused);
+    const LASType kind = check_las_why(filename, &name_refused);
     if (kind < 0)
         return name_refused ? UPDATE_NAME_REFUSED : -1;
+    if (area && area_size < area_bytes(kBatchRecords * las_record_length(kind))) {
+        no_record_memory(filename);
+        return -1;
+    }
     FILE *fp = fopen(filename, "r+b");
     if (!fp) {
         printf("\nCannot open binary file %s for header update\n\n", filename);
@@ -222,7 +240,7 @@ int16_t update_header_in(const char *filename, unsigned char *area)
         fclose(fp);
         return -1;
     }
-    int16_t status = update_open_file(filename, fp, kind, area, ph);
+    int16_t status = update_open_file(filename, fp, kind, area, level, ph);
     free(ph);
     if (fclose(fp) != 0 && status == 0) {
         printf("\nCannot write the header of %s\n\n", filename);
@@ -235,6 +253,6 @@ int16_t update_header_in(const char *filename, unsigned char *area)
 
 void update_header(const char *filename)
 {
-    if (update_header_status(filename) < 0)
+    if (update_header_status(filename, best_kernel_level()) < 0)
         exit(-1);
 }

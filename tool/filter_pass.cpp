@@ -3,12 +3,15 @@
 // the kept records, report, and finalise or discard the output.
 #include "filter_pass.h"
 
-#include "kelvory_cores.h"
+#include "block_areas.h"
+#include "bounds.h"
+#include "file_offsets.h"
 #include "output_guard.h"
 #include "progress.h"
-#include "record_io.h"
+#include "record_batches.h"
 #include "request.h"
 #include "scan_kernel.h"
+#include "status_routines.h"
 #include "test_seam.h"
 
 #include <cstdio>
@@ -16,9 +19,11 @@
 
 namespace {
 
-// Streams, buffers and count owned by one run.
+// Streams, buffers and count owned by one run, and the kernel level its
+// scan and header rescan run at.
 struct Pass {
     const Request *rq;
+    KernelLevel level;
     ScanStreams ss;
 };
 
@@ -61,13 +66,8 @@ Outcome write_error(const Pass &ps)
 int16_t read_input_header(Pass &ps, LAS12Header &ph12)
 {
     const char *in = ps.rq->filenamein;
-    if (fread(&ph12, 1, sizeof ph12, ps.ss.fin) != sizeof ph12) {
-        if (ferror(ps.ss.fin))
-            printf("\nError reading input LAS file %s\n\n", in);
-        else
-            printf("\nFile %s is too short to hold a LAS header block\n\n", in);
+    if (read_header_block(ps.ss.fin, in, "\nError reading input LAS file %s\n\n", &ph12) < 0)
         return -1;
-    }
     if (ph12.OffsetToData < sizeof ph12) {
         printf("\nOffsetToData of %s (%u) lies inside its 227-byte header block\n\n", in,
                (unsigned)ph12.OffsetToData);
@@ -85,7 +85,7 @@ bool copy_header_gap(Pass &ps, uint32_t OffsetToData)
     while (left > 0) {
         size_t want = left < kScanBatchBytes ? left : kScanBatchBytes;
         size_t got = fread(ps.ss.in_area, 1, want, ps.ss.fin);
-        if (got && fwrite(ps.ss.in_area, 1, got, ps.ss.fout) != got)
+        if (got && fwrite(ps.ss.in_area, 1, got, ps.ss.out.fout) != got)
             return false;
         if (got < want)
             break;
@@ -122,8 +122,8 @@ Outcome open_input(Pass &ps)
         return refuse_input(rq);
     stream_whole_batches(ps.ss.fin);
     ps.ss.in_area = alloc_blocks(kScanBatchBytes);
-    ps.ss.out_area = alloc_blocks(kOutAreaBytes);
-    if (!ps.ss.in_area || !ps.ss.out_area) {
+    ps.ss.out.area = alloc_blocks(kRingAreaBytes);
+    if (!ps.ss.in_area || !ps.ss.out.area) {
         printf("\nCannot allocate memory for records of %s\n\n", rq->filenamein);
         return Outcome::refused;
     }
@@ -136,8 +136,8 @@ Outcome refuse_gps_time(Pass &ps)
 {
     printf("\nInput file (%s) does not carry GPS Time Information (Attribute 13)\n\n",
            ps.rq->filenamein);
-    int closed = fclose(ps.ss.fout);
-    ps.ss.fout = nullptr;
+    int closed = fclose(ps.ss.out.fout);
+    ps.ss.out.fout = nullptr;
     if (closed != 0)
         return write_error(ps);
     release_output();
@@ -150,21 +150,22 @@ Outcome refuse_gps_time(Pass &ps)
 Outcome copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
 {
     const Request *rq = ps.rq;
-    if (fwrite(&ph12, 1, sizeof ph12, ps.ss.fout) != sizeof ph12)
+    if (fwrite(&ph12, 1, sizeof ph12, ps.ss.out.fout) != sizeof ph12)
         return write_error(ps);
     double lo = rq->AttrMin, hi = rq->AttrMax;
     convert_bounds(ph12, rq->AttrID, lo, hi);
-    if (rq->AttrID == 13 && kind != 0 && !las_has_gps_time(kind))
-        return refuse_gps_time(ps);
+    if (las_record_length(kind) != 0 && !layout_carries(kind, rq->AttrID))
+        return refuse_gps_time(ps);  // the one field some layouts lack
     if (!copy_header_gap(ps, ph12.OffsetToData))
         return ferror(ps.ss.fin) ? read_error(ps) : write_error(ps);
     if (ferror(ps.ss.fin) || seek_to(ps.ss.fin, ph12.OffsetToData) != 0)
         return read_error(ps);
-    if (seek_to(ps.ss.fout, ph12.OffsetToData) != 0)
+    if (seek_to(ps.ss.out.fout, ph12.OffsetToData) != 0)
         return write_error(ps);
-    ps.ss.in_pos = ps.ss.out_pos = ph12.OffsetToData;
+    ps.ss.in_pos = ph12.OffsetToData;
+    ring_start(ps.ss.out, ph12.OffsetToData);
     progress_start(ph12.OffsetToData, file_size(ps.ss.fin));
-    ScanResult scanned = scan_records(ps.ss, kind, rq->AttrID, lo, hi);
+    ScanResult scanned = scan_records(ps.ss, ps.level, kind, rq->AttrID, lo, hi);
     progress_erase();
     switch (scanned) {
     case ScanResult::read_error: return read_error(ps);
@@ -178,10 +179,10 @@ Outcome copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
 Outcome finalise_output(Pass &ps, LAS12Header &ph12)
 {
     ph12.NumberOfPointReturns = ps.ss.rec_cnt;
-    if (seek_to(ps.ss.fout, 0) != 0 || fwrite(&ph12, 1, sizeof ph12, ps.ss.fout) != sizeof ph12)
+    if (seek_to(ps.ss.out.fout, 0) != 0 || fwrite(&ph12, 1, sizeof ph12, ps.ss.out.fout) != sizeof ph12)
         return write_error(ps);
-    int closed = fclose(ps.ss.fout);
-    ps.ss.fout = nullptr;
+    int closed = fclose(ps.ss.out.fout);
+    ps.ss.out.fout = nullptr;
     return closed == 0 ? Outcome::completed : write_error(ps);
 }
 
@@ -192,7 +193,7 @@ Outcome finalise_output(Pass &ps, LAS12Header &ph12)
 Outcome update_output_header(Pass &ps)
 {
     printf("... Updating Header ...%55s\r", "");
-    switch (update_header_in(ps.rq->filenameout, ps.ss.in_area)) {
+    switch (update_header_in(ps.rq->filenameout, ps.ss.in_area, area_bytes(kScanBatchBytes), ps.level)) {
     case 0: return Outcome::completed;
     case UPDATE_NAME_REFUSED: release_output(); return Outcome::output_kept;
     default: return Outcome::output_removed;
@@ -211,10 +212,10 @@ Outcome run_pass(Pass &ps)
     LAS12Header ph12;
     if (read_input_header(ps, ph12) < 0)
         return Outcome::refused;
-    ps.ss.fout = open_guarded_output(rq->filenameout);
-    if (!ps.ss.fout)
+    ps.ss.out.fout = open_guarded_output(rq->filenameout);
+    if (!ps.ss.out.fout)
         return refuse_output(rq);
-    stream_whole_batches(ps.ss.fout);
+    stream_whole_batches(ps.ss.out.fout);
     if ((o = copy_and_scan(ps, kind, ph12)) != Outcome::completed)
         return o;
     print_record_summary(ph12.NumberOfPointReturns, ps.ss.rec_cnt);
@@ -235,13 +236,15 @@ Outcome run_pass(Pass &ps)
     return Outcome::completed;
 }
 
-// The one place that closes, frees and removes, according to how the run ended.
+// Closes what the run left open (a failed run's output, whose data are
+// discarded), frees the areas and removes the output when the run's ending
+// says so.
 int16_t finish(Pass &ps, Outcome o)
 {
     if (ps.ss.fin) fclose(ps.ss.fin);
-    if (ps.ss.fout) fclose(ps.ss.fout);  // only on a failure: its data are discarded
+    if (ps.ss.out.fout) fclose(ps.ss.out.fout);
     free_blocks(ps.ss.in_area);
-    free_blocks(ps.ss.out_area);
+    free_blocks(ps.ss.out.area);
     if (o == Outcome::output_removed)
         remove_output(ps.rq->filenameout);
     return o == Outcome::completed ? 0 : -1;
@@ -254,5 +257,6 @@ int16_t filter_pass(const Request *rq)
     install_interrupt_handlers();
     Pass ps;
     ps.rq = rq;
+    ps.level = test_kernel_level();
     return finish(ps, run_pass(ps));
 }

@@ -1,6 +1,8 @@
-// The command line: console texts, the attribute table and the checks of the
-// five arguments.
+// The command line: console texts, the attributes' texts and the checks of
+// the five arguments.
 #include "request.h"
+
+#include "attributes.h"
 
 #include "Kelvory_LiDAR.h"
 
@@ -11,30 +13,19 @@
 #include <cstring>
 #include <string>
 
-// The attribute table, one row per AttrID (row AttrID - 1): the accepted
-// argument text (ValidAttrIDs), the name printed in the request summary
-// (TextArray) and the menu line.
-struct Attribute {
+// The console texts of each attribute, from the attribute table: the
+// accepted argument text (ValidAttrIDs), the name printed in the request
+// summary (TextArray) and the menu line.
+struct AttributeTexts {
+    int16_t AttrID;
     const char *ValidAttrIDs;
     const char *TextArray;
     const char *menu_line;
 };
 
-static const Attribute Attributes[13] = {
-    {"1", "X", " 1\tX"},
-    {"2", "Y", " 2\tY"},
-    {"3", "Z", " 3\tZ"},
-    {"4", "Intensity", " 4\tIntensity"},
-    {"5", "Return Number", " 5\tReturn Number"},
-    {"6", "Number of Returns", " 6\tNumber of Returns"},
-    {"7", "Scan Direction Flag", " 7\tScan Direction Flag"},
-    {"8", "Edge of Flight Line", " 8\tEdge of Flight Line"},
-    {"9", "Class", " 9\tClassification"},
-    {"10", "Scan Angle Rank", "10\tScan Angle Rank"},
-    {"11", "User Data / File Marker", "11\tUser Data         or   File Marker"},
-    {"12", "Point Source ID / User Bit Field", "12\tPoint Source ID   or   User Bit Field"},
-    {"13", "GPS Time", "13\tGPS Time\n"},
-};
+#define QUORVANE_ATTRIBUTE_TEXTS(id, text, name, menu, ...) {id, text, name, menu},
+static const AttributeTexts Attributes[] = {QUORVANE_ATTRIBUTES(QUORVANE_ATTRIBUTE_TEXTS)};
+#undef QUORVANE_ATTRIBUTE_TEXTS
 
 void usage(void)
 {
@@ -43,7 +34,7 @@ void usage(void)
 
 void list_attributes(void)
 {
-    for (const Attribute &a : Attributes)
+    for (const AttributeTexts &a : Attributes)
         puts(a.menu_line);
 }
 
@@ -114,19 +105,19 @@ bool numeric_round_trip_ok(const char *s)
     return strcmp(buffer1.c_str(), buffer2.c_str()) >= 0;
 }
 
-static int16_t attribute_id(const char *text)
+static const AttributeTexts *attribute_named(const char *text)
 {
-    for (int16_t i = 0; i < 13; i++)
-        if (strcmp(text, Attributes[i].ValidAttrIDs) == 0)
-            return (int16_t)(i + 1);
-    return -1;
+    for (const AttributeTexts &a : Attributes)
+        if (strcmp(text, a.ValidAttrIDs) == 0)
+            return &a;
+    return nullptr;
 }
 
-static void print_request_summary(const Request *rq)
+static void print_request_summary(const Request *rq, const AttributeTexts *attr)
 {
     printf("\n\nInput File     :   %s\n", rq->filenamein);
     printf("Output File    :   %s\n\n", rq->filenameout);
-    printf("Attribute = %s\n", Attributes[rq->AttrID - 1].TextArray);
+    printf("Attribute = %s\n", attr->TextArray);
     printf("Min: %.f    Max: %.f\n\n", rq->AttrMin, rq->AttrMax);
 }
 
@@ -147,8 +138,8 @@ int16_t validate_request(int argc, char **argv, Request *rq)
     }
     credits();
     rq->cstart = clock();
-    rq->AttrID = attribute_id(argv[3]);
-    if (rq->AttrID < 0) {
+    const AttributeTexts *attr = attribute_named(argv[3]);
+    if (!attr) {
         puts("\nWrong Attribute choice\n");
         list_attributes();
         usage();
@@ -158,12 +149,13 @@ int16_t validate_request(int argc, char **argv, Request *rq)
         return refuse("\nError in specified minimum Attribute value\n");
     if (!numeric_round_trip_ok(argv[5]))
         return refuse("\nError in specified maximum Attribute value\n");
+    rq->AttrID = attr->AttrID;
     rq->AttrMin = decimal_value(argv[4], nullptr);
     rq->AttrMax = decimal_value(argv[5], nullptr);
     if (rq->AttrMin > rq->AttrMax)
         return refuse("\nAttribute maximum should not be smaller than Attribute minimum\n");
     rq->filenamein = argv[1];
     rq->filenameout = argv[2];
-    print_request_summary(rq);
+    print_request_summary(rq, attr);
     return 0;
 }

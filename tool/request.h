@@ -10,7 +10,7 @@
 struct Request {
     const char *filenamein;
     const char *filenameout;
-    int16_t AttrID;   // 1..13
+    int16_t AttrID;   // a row of the attribute table (attributes.h)
     double AttrMin;   // as given on the command line
     double AttrMax;
     clock_t cstart;   // processor clock at start

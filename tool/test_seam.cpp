@@ -1,6 +1,4 @@
-// Test builds only: when QUORVANE_HOLD_AT names this point, say so on the
-// descriptor QUORVANE_HOLD_FD and wait there until a signal (on Windows, a
-// console event) ends the run.
+// Test builds only: the seam's settings, from the environment.
 #include "test_seam.h"
 
 #include <cstdio>
@@ -17,11 +15,26 @@ double test_quiet_seconds(double shipped)
     return s ? atof(s) : shipped;
 }
 
-bool test_narrow_copy()
+KernelLevel test_kernel_level()
 {
-    return getenv("QUORVANE_NARROW_COPY") != nullptr;
+    const char *name = getenv("QUORVANE_KERNEL");
+    if (!name)
+        return best_kernel_level();
+    KernelLevel level;
+    if (!kernel_level_named(name, &level)) {
+        fprintf(stderr, "QUORVANE_KERNEL=%s names no kernel level\n", name);
+        exit(2);
+    }
+    if (!kernel_level_available(level)) {
+        fprintf(stderr, "QUORVANE_KERNEL=%s: this processor or build lacks that level\n", name);
+        exit(2);
+    }
+    return level;
 }
 
+// When QUORVANE_HOLD_AT names this point, says so on the descriptor
+// QUORVANE_HOLD_FD and waits there until a signal (on Windows, a console
+// event) ends the run.
 void test_hold(const char *point)
 {
     static bool held = false;

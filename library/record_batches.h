@@ -1,0 +1,26 @@
+// Point records read whole, a batch per read call, by the header rescan and
+// the filter pass. Internal to the project.
+#ifndef RECORD_BATCHES_H
+#define RECORD_BATCHES_H
+
+#include <cstddef>
+#include <cstdio>
+
+// Records per batch. A whole number of 4096-byte blocks for every record
+// length, so each batch is one direct read; about 1.1 MB for the largest.
+constexpr size_t kBatchRecords = 32768;
+
+// Streams that move whole batches go unbuffered: each batch is then one
+// read or write call, straight between the file and the caller's area.
+inline void stream_whole_batches(FILE *fp)
+{
+    setvbuf(fp, nullptr, _IONBF, 0);
+}
+
+// Reads the next batch of whole records of `reclen` bytes into `buf`, which
+// holds kBatchRecords of them, and returns how many were read. `*more` turns
+// false at the end of the file or on a read error (ferror tells which); a
+// trailing piece shorter than a record is not a record.
+size_t read_record_batch(FILE *fp, unsigned char *buf, size_t reclen, bool *more);
+
+#endif

@@ -1,0 +1,66 @@
+// The ring that kept records gather in on their way to the output file.
+// Internal to the scan kernel.
+#ifndef SCAN_RING_H
+#define SCAN_RING_H
+
+#include "scan_copy.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// The ring is kRingBytes of memory standing for the output file: the byte
+// at output offset p has its place at area + p % kRingBytes.
+//
+// What lies where: the output's bytes [written, gathered) (kept, not yet
+// written) lie at their places from area + written % kRingBytes on, in one
+// piece that ends before the ring's end. The file holds every byte before
+// `written`; nothing lies in the ring beyond `gathered`.
+//
+// When it writes: as soon as the gathered bytes reach the ring's end, they
+// go out in one write up to it, ending on a multiple of kRingBytes in the
+// file, and what ran past the end (a chunk's copy may: the kRingSpare bytes
+// after it take that) moves to the ring's start, where its place is. So
+// every write but the last of a scan ends on a multiple of kRingBytes, or of
+// kWriteAlign before a batch kept whole.
+//
+// A batch kept whole goes out straight from the input area, where its bytes
+// lie in step with their output offsets: the gathered bytes are topped up
+// from the batch to a multiple of kWriteAlign and written, the batch is
+// written from there up to its last multiple of kWriteAlign, and its rest is
+// gathered at the ring's place for it. A batch out of step is gathered like
+// any other bytes.
+constexpr size_t kRingBytes = 1 << 19;
+constexpr size_t kWriteAlign = 65536;
+constexpr size_t kRingSpare = 65536;
+constexpr size_t kRingAreaBytes = kRingBytes + kRingSpare;
+static_assert(kRingBytes % kWriteAlign == 0, "writes of a whole ring end on multiples of kWriteAlign");
+static_assert(kRingSpare >= kCopyOverrun, "a copy's overrun lies in the spare room");
+
+struct Ring {
+    FILE *fout;
+    unsigned char *area;  // alloc_blocks(kRingAreaBytes)
+    uint64_t written;     // output offsets, as above
+    uint64_t gathered;
+};
+
+// Starts gathering at output offset `pos`, where the output stream stands.
+void ring_start(Ring &r, uint64_t pos);
+
+// Where the next kept byte goes.
+unsigned char *ring_tail(const Ring &r);
+
+// Kept records were copied from ring_tail up to `to`; writes the ring when
+// they reach its end. Returns false when a write fails.
+bool ring_copied(Ring &r, unsigned char *to);
+
+// Gathers `bytes` from `from`, writing the ring each time it fills.
+bool ring_gather(Ring &r, const unsigned char *from, size_t bytes);
+
+// Takes a batch kept whole, read from input offset `batch_pos`.
+bool ring_take_batch(Ring &r, const unsigned char *batch, size_t bytes, uint64_t batch_pos);
+
+// Writes what is gathered, up to the ring's end.
+bool ring_write(Ring &r);
+
+#endif
