@@ -5,6 +5,8 @@
 #include "reference.h"
 #include "run_tool.h"
 
+#include "kernel_level.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,6 +19,19 @@
 #include <unistd.h>
 
 namespace {
+
+// The kernel levels this processor and build have.
+std::vector<const char *> available_levels()
+{
+    std::vector<const char *> names;
+    for (const char *name : {"scalar", "portable", "sse2", "sse41", "avx"}) {
+        KernelLevel level;
+        if (kernel_level_named(name, &level) && kernel_level_available(level))
+            names.push_back(name);
+    }
+    return names;
+}
+const std::vector<const char *> kAvailableLevels = available_levels();
 
 std::vector<LasPoint> ramp(size_t n)
 {
@@ -54,6 +69,15 @@ protected:
     void make_input(const LasOptions &opts, const std::vector<LasPoint> &points)
     {
         ASSERT_TRUE(write_file(in, las_image(opts, points)));
+    }
+
+    // The test build, at kernel level `level`.
+    RunResult filter_at(const char *level, int attr, const std::string &min, const std::string &max)
+    {
+        setenv("QUORVANE_KERNEL", level, 1);
+        RunResult r = run_program(QUORVANE_SEAM_EXE, {in, out, std::to_string(attr), min, max});
+        unsetenv("QUORVANE_KERNEL");
+        return r;
     }
 
     RunResult filter(int attr, const std::string &min, const std::string &max,
@@ -367,7 +391,7 @@ TEST_F(Filter, keeps_a_time_window_that_spans_batches_kept_whole_and_in_part)
 
 // Kept and dropped runs from one record to more than a batch long, so that
 // kept records pile up across batches, whole stretches are held back before a
-// drop and the gathered output fills mid-batch; with each way of copying.
+// drop and the gathered output fills mid-batch; at every kernel level.
 TEST_F(Filter, keeps_runs_of_every_length_across_batches)
 {
     for (uint8_t format : {1, 3}) {
@@ -386,12 +410,62 @@ TEST_F(Filter, keeps_runs_of_every_length_across_batches)
         make_input(opts, points);
         expect_filter_matches(9, "2", "2");
         expect_filter_matches(9, "1", "1");
-        // The copy in 16-byte pieces, which processors without AVX take.
-        setenv("QUORVANE_NARROW_COPY", "1", 1);
-        RunResult narrow = run_program(QUORVANE_SEAM_EXE, {in, out, "9", "2", "2"});
-        unsetenv("QUORVANE_NARROW_COPY");
-        EXPECT_EQ(narrow.status, 0);
-        EXPECT_TRUE(same_las_bytes(read_file(out), expected_filter(read_file(in), 9, 2, 2).file));
+        for (const char *level : kAvailableLevels) {
+            RunResult r = filter_at(level, 9, "2", "2");
+            EXPECT_EQ(r.status, 0) << level;
+            EXPECT_TRUE(same_las_bytes(read_file(out), expected_filter(read_file(in), 9, 2, 2).file)) << level;
+        }
+    }
+}
+
+// Each kernel level on each layout, through the whole tool: one small file
+// and an attribute of each kind (bits, a signed byte, a GPS time, a
+// coordinate).
+TEST_F(Filter, every_kernel_level_keeps_the_same_records_on_every_layout)
+{
+    const struct {
+        uint8_t format;
+        int attr;
+        const char *min, *max;
+    } cases[] = {{0, 10, "-10", "10"}, {1, 13, "300000.002", "300000.007"}, {2, 6, "2", "3"}, {3, 3, "-1", "2.5"}};
+    std::mt19937 rng(11);
+    for (const auto &c : cases) {
+        std::vector<LasPoint> points = ramp(1000);
+        for (LasPoint &p : points) {
+            p.bitfield = (uint8_t)rng();
+            p.ScanAngleRank = (int8_t)rng();
+            p.Z = (int32_t)(rng() % 1000) - 500;
+        }
+        LasOptions opts;
+        opts.PointDataFormatID = c.format;
+        make_input(opts, points);
+        const Expected e = expected_filter(read_file(in), c.attr, atof(c.min), atof(c.max));
+        ASSERT_GT(e.kept, 0u);
+        for (const char *level : kAvailableLevels) {
+            SCOPED_TRACE("format " + std::to_string(c.format) + ", level " + level);
+            RunResult r = filter_at(level, c.attr, c.min, c.max);
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(printed_output_records(r.out), (long)e.kept);
+            EXPECT_TRUE(same_las_bytes(read_file(out), e.file));
+        }
+    }
+}
+
+TEST_F(Filter, the_test_build_refuses_a_kernel_level_it_does_not_have)
+{
+    make_input(LasOptions(), ramp(10));
+    RunResult r = filter_at("sse3", 9, "2", "2");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "QUORVANE_KERNEL=sse3 names no kernel level\n");
+    EXPECT_FALSE(file_exists(out));
+    for (const char *name : {"scalar", "portable", "sse2", "sse41", "avx"}) {
+        KernelLevel level;
+        ASSERT_TRUE(kernel_level_named(name, &level));
+        if (kernel_level_available(level))
+            continue;
+        r = filter_at(name, 9, "2", "2");  // a level this processor or build lacks
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "QUORVANE_KERNEL=" + std::string(name) + ": this processor or build lacks that level\n");
     }
 }
 
