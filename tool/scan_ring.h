@@ -3,6 +3,7 @@
 #ifndef SCAN_RING_H
 #define SCAN_RING_H
 
+#include "block_areas.h"
 #include "scan_copy.h"
 
 #include <cstddef>
@@ -24,17 +25,20 @@
 // every write but the last of a scan ends on a multiple of kRingBytes, or of
 // kWriteAlign before a batch kept whole.
 //
-// A batch kept whole goes out straight from the input area, where its bytes
-// lie in step with their output offsets: the gathered bytes are topped up
-// from the batch to a multiple of kWriteAlign and written, the batch is
-// written from there up to its last multiple of kWriteAlign, and its rest is
-// gathered at the ring's place for it. A batch out of step is gathered like
-// any other bytes.
+// A batch kept whole whose bytes lie in step with their output offsets
+// (within a block, see writes_in_step) goes out straight from the input
+// area: the gathered bytes are topped up from the batch to a multiple of
+// kWriteAlign and written, the batch is written from there up to its last
+// multiple of kWriteAlign, and its rest is gathered at its place. Afterwards
+// the file holds everything up to that multiple, and the ring only the
+// batch's last bytes after it (fewer than kWriteAlign). A batch out of step,
+// or too short to reach the next multiple, is gathered like any other bytes.
 constexpr size_t kRingBytes = 1 << 19;
 constexpr size_t kWriteAlign = 65536;
 constexpr size_t kRingSpare = 65536;
 constexpr size_t kRingAreaBytes = kRingBytes + kRingSpare;
-static_assert(kRingBytes % kWriteAlign == 0, "writes of a whole ring end on multiples of kWriteAlign");
+static_assert(kRingBytes % kWriteAlign == 0 && kWriteAlign % kBlockBytes == 0,
+              "writes of a whole ring end on multiples of kWriteAlign, and those on whole blocks");
 static_assert(kRingSpare >= kCopyOverrun, "a copy's overrun lies in the spare room");
 
 struct Ring {
