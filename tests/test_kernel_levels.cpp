@@ -13,6 +13,7 @@
 #include "kernel_level.h"
 #include "record_batches.h"
 #include "scan_copy.h"
+#include "scan_kernel.h"
 #include "scan_marks.h"
 #include "status_routines.h"
 
@@ -245,6 +246,19 @@ TEST(KernelLevels, header_update_refuses_an_area_too_small_before_opening_the_fi
     });
     EXPECT_TRUE(enough.returned && enough.result == 0) << enough.out;
     free_blocks(area);
+}
+
+// The dispatch's answer for every file kind and attribute: GPS time is the
+// one field two layouts lack, kind 0 has no records, and numbers outside the
+// table name nothing.
+TEST(KernelLevels, every_layout_carries_every_attribute_but_gps_time_on_formats_0_and_2)
+{
+    for (LASType kind = 0; kind <= 8; kind++)
+        for (int16_t attr = 0; attr <= 14; attr++) {
+            const int format = las_kind_format(kind);
+            const bool want = format >= 0 && attr >= 1 && attr <= 13 && (attr != 13 || format % 2 == 1);
+            EXPECT_EQ(layout_carries(kind, attr), want) << "kind " << kind << ", attribute " << attr;
+        }
 }
 
 TEST(KernelLevels, level_names_are_the_documented_ones)
