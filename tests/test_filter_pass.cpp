@@ -324,6 +324,12 @@ TEST_F(Filter, converts_coordinate_bounds_with_scale_and_offset)
     EXPECT_EQ(expect_filter_matches(1, "999.985", "999.995").kept, 1u);  // stored -1 is 999.99
     // Bounds between two stored values are not rounded: 1000.005 is 0.5.
     EXPECT_EQ(expect_filter_matches(1, "1000.005", "1000.015").kept, 1u);
+    // Nor when the offset is large next to the scale: 100000000.000001 is
+    // 3.33 stored units, not 3.
+    opts.scale[0] = 3e-7;
+    opts.offset[0] = 1e8;
+    make_input(opts, {points.begin() + 8, points.begin() + 11});  // stored X 3 to 5
+    EXPECT_EQ(expect_filter_matches(1, "100000000.000001", "100000001").kept, 2u);
 }
 
 // A coordinate typed as a value the file stores selects exactly the records

@@ -27,16 +27,18 @@ double attribute_value(const LasPoint &p, int attr)
 
 namespace {
 
-// A bound in stored units, in extended precision. A bound within 1e-14 of
-// the larger of bound and offset (relative, in stored units) of a whole
-// number is a value the file stores, typed: the double arithmetic of a
-// conversion errs by less, while a value typed with six decimals that is not
-// stored lies farther away.
+// A bound in stored units, in extended precision. A converted bound within
+// the rounding error of the conversion's double arithmetic of a whole number
+// is a value the file stores, typed: that error is a few units in the last
+// place of the larger of bound and offset, counted as 4, in stored units,
+// and never more than 1/16 of a step. Other bounds are not rounded.
 double stored_units(double bound, double scale, double offset)
 {
-    long double v = ((long double)bound - offset) / scale;
-    long double whole = std::round(v);
-    long double tolerance = 1e-14L * std::max(std::fabs(bound), std::fabs(offset)) / std::fabs(scale);
+    const long double v = ((long double)bound - offset) / scale;
+    const long double whole = std::round(v);
+    const double larger = std::max(std::fabs(bound), std::fabs(offset));
+    const long double last_place = larger == 0 ? 0 : std::ldexp(1.0L, std::ilogb(larger) - 52);
+    const long double tolerance = std::min(4 * last_place / std::fabs(scale), 1.0L / 16);
     return (double)(std::fabs(v - whole) <= tolerance ? whole : v);
 }
 
