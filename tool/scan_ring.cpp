@@ -57,11 +57,6 @@ void ring_start(Ring &r, uint64_t pos)
     r.written = r.gathered = pos;
 }
 
-unsigned char *ring_tail(const Ring &r)
-{
-    return r.area + r.written % kRingBytes + (r.gathered - r.written);
-}
-
 bool ring_write(Ring &r)
 {
     unsigned char *const start = r.area + r.written % kRingBytes, *const to = ring_tail(r);
@@ -71,12 +66,6 @@ bool ring_write(Ring &r)
     // What ran past the end belongs at the ring's start, far below its end.
     memcpy(r.area + r.written % kRingBytes, upto, (size_t)(to - upto));
     return true;
-}
-
-bool ring_copied(Ring &r, unsigned char *to)
-{
-    r.gathered += (uint64_t)(to - ring_tail(r));
-    return to < ring_end(r) || ring_write(r);
 }
 
 bool ring_gather(Ring &r, const unsigned char *from, size_t bytes)

@@ -51,20 +51,27 @@ struct Ring {
 // Starts gathering at output offset `pos`, where the output stream stands.
 void ring_start(Ring &r, uint64_t pos);
 
+// Writes what is gathered, up to the ring's end.
+bool ring_write(Ring &r);
+
 // Where the next kept byte goes.
-unsigned char *ring_tail(const Ring &r);
+inline unsigned char *ring_tail(const Ring &r)
+{
+    return r.area + r.written % kRingBytes + (r.gathered - r.written);
+}
 
 // Kept records were copied from ring_tail up to `to`; writes the ring when
 // they reach its end. Returns false when a write fails.
-bool ring_copied(Ring &r, unsigned char *to);
+inline bool ring_copied(Ring &r, unsigned char *to)
+{
+    r.gathered += (uint64_t)(to - ring_tail(r));
+    return to < r.area + kRingBytes || ring_write(r);
+}
 
 // Gathers `bytes` from `from`, writing the ring each time it fills.
 bool ring_gather(Ring &r, const unsigned char *from, size_t bytes);
 
 // Takes a batch kept whole, read from input offset `batch_pos`.
 bool ring_take_batch(Ring &r, const unsigned char *batch, size_t bytes, uint64_t batch_pos);
-
-// Writes what is gathered, up to the ring's end.
-bool ring_write(Ring &r);
 
 #endif
