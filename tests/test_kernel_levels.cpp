@@ -250,7 +250,7 @@ TEST(KernelLevels, header_update_refuses_an_area_too_small_before_opening_the_fi
 
 // The dispatch's answer for every file kind and attribute: GPS time is the
 // one field two layouts lack, kind 0 has no records, and numbers outside the
-// table name nothing.
+// table name nothing; only the coordinates have an axis.
 TEST(KernelLevels, every_layout_carries_every_attribute_but_gps_time_on_formats_0_and_2)
 {
     for (LASType kind = 0; kind <= 8; kind++)
@@ -259,6 +259,9 @@ TEST(KernelLevels, every_layout_carries_every_attribute_but_gps_time_on_formats_
             const bool want = format >= 0 && attr >= 1 && attr <= 13 && (attr != 13 || format % 2 == 1);
             EXPECT_EQ(layout_carries(kind, attr), want) << "kind " << kind << ", attribute " << attr;
         }
+    const char axes[] = {0, 'X', 'Y', 'Z', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    for (int16_t attr = 0; attr <= 14; attr++)
+        EXPECT_EQ(attribute_axis(attr), axes[attr]) << "attribute " << attr;
 }
 
 TEST(KernelLevels, level_names_are_the_documented_ones)
