@@ -5,7 +5,7 @@
 #ifndef KERNEL_LEVEL_H
 #define KERNEL_LEVEL_H
 
-// Levels from the plainest up; each needs what the one before needs and more.
+// Levels from the plainest up; each needs at least what the one before needs.
 //   level     marking   copy of kept records   header summary
 //   scalar    scalar    one record at a time   one record at a time
 //   portable  scalar    16-byte pieces         two records per step, vectors
