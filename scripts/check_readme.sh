@@ -2,7 +2,10 @@
 # Runs the README's examples as a new user would, in a scratch folder laid out
 # like the repository's top after ./scripts/sample.sh (build/Quorvane and
 # build/sample.las, made by the same make_las line):
-#   scripts/check_readme.sh [Quorvane executable] [make_las executable]
+#   scripts/check_readme.sh [Quorvane executable] [make_las executable] [emulator words...]
+# A cross build's programs run through its emulator (the words after the two
+# programs), behind build/Quorvane and build/make_las as a user would have
+# them.
 # - every line of a code block that starts with "build/Quorvane" or
 #   "$ build/Quorvane" must end with status 0, keep some but not all of the
 #   sample's points and leave standard error empty;
@@ -16,6 +19,7 @@ set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 tool=${1:-$top/build/Quorvane}
 make_las=${2:-$top/build/make_las}
+[ $# -ge 2 ] && shift 2 || set --
 readme=$top/README.md
 failures=0
 fail() {
@@ -30,8 +34,18 @@ fail() {
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/build"
-ln -s "$tool" "$work/build/Quorvane"
-ln -s "$make_las" "$work/build/make_las"
+# place PROGRAM NAME: build/NAME runs PROGRAM, through the emulator if any.
+place() {
+    if [ -z "$emulator" ]; then
+        ln -s "$1" "$work/build/$2"
+    else
+        printf '#!/bin/sh\nexec %s "%s" "$@"\n' "$emulator" "$1" >"$work/build/$2"
+        chmod +x "$work/build/$2"
+    fi
+}
+emulator="$*"
+place "$tool" Quorvane
+place "$make_las" make_las
 sample=$(grep -m 1 '^build/make_las build/sample.las ' "$top/scripts/sample.sh")
 if [ -z "$sample" ]; then
     echo "FAILED: scripts/sample.sh has no line 'build/make_las build/sample.las ...' to copy"
@@ -110,9 +124,9 @@ diff -u "$work/recipe.sh" "$work/recipe.man" >"$work/recipe.diff" ||
     { fail "the manual page's recipe differs from the README's"; cat "$work/recipe.diff"; }
 
 mkdir "$work/tiles"
-"$make_las" "$work/tiles/a.las" 300 1 2 7 &&
-    "$make_las" "$work/tiles/b.las" 300 0 0 8 &&
-    "$make_las" "$work/tiles/empty.las" 0 1 2 &&
+"$work/build/make_las" "$work/tiles/a.las" 300 1 2 7 &&
+    "$work/build/make_las" "$work/tiles/b.las" 300 0 0 8 &&
+    "$work/build/make_las" "$work/tiles/empty.las" 0 1 2 &&
     printf 'not a LAS file\n' >"$work/tiles/broken.las" || fail "cannot make the tiles"
 for run in 1 2; do
     (cd "$work" && PATH="$work/build:$PATH" sh recipe.sh) >"$work/recipe.out" 2>&1

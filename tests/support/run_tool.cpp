@@ -72,19 +72,64 @@ int remove_entry(const char *path, const struct stat *, int, struct FTW *)
     return remove(path);
 }
 
+// The words of the cross build's emulator, empty in a native build.
+std::vector<std::string> launcher()
+{
+    std::vector<std::string> words;
+    std::istringstream text(QUORVANE_LAUNCHER);
+    for (std::string w; std::getline(text, w, '|');)
+        if (!w.empty())
+            words.push_back(w);
+    return words;
+}
+
+// Replaces the process with `program` and `args` (argv[0] is `program`). A
+// program of this build starts through the emulator of a cross build, and
+// what is preloaded is preloaded into the program, not the emulator.
+[[noreturn]] void exec_program(const std::string &program, const std::vector<std::string> &args)
+{
+    std::vector<std::string> words;
+    const bool ours = program.rfind(QUORVANE_BUILD_DIR "/", 0) == 0;
+    if (ours)
+        words = launcher();
+    if (!words.empty()) {
+        if (const char *preload = getenv("LD_PRELOAD")) {
+            words.push_back("-E");
+            words.push_back(std::string("LD_PRELOAD=") + preload);
+            unsetenv("LD_PRELOAD");
+        }
+    }
+    words.push_back(program);
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &w : words)
+        argv.push_back(&w[0]);
+    argv.push_back(nullptr);
+    if (words.size() > args.size() + 1)
+        execvp(argv[0], argv.data());
+    else
+        execv(program.c_str(), argv.data());
+    _exit(127);
+}
+
 }  // namespace
 
 RunResult run_program(const std::string &program, const std::vector<std::string> &args)
 {
-    return capture([&] {
-        std::vector<char *> argv;
-        argv.push_back(const_cast<char *>(program.c_str()));
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    });
+    return capture([&] { exec_program(program, args); });
+}
+
+std::string launcher_command()
+{
+    std::string command;
+    for (const std::string &w : launcher())
+        command += "'" + w + "' ";
+    return command;
+}
+
+bool cross_build()
+{
+    return !launcher().empty();
 }
 
 RunResult run_quorvane(const std::vector<std::string> &args)
@@ -97,13 +142,8 @@ namespace {
 [[noreturn]] void exec_in(const char *program, const std::string &cwd,
                           const std::vector<std::string> &args)
 {
-    std::vector<char *> argv;
-    argv.push_back(const_cast<char *>(program));
-    for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
     if (chdir(cwd.c_str()) == 0)
-        execv(program, argv.data());
+        exec_program(program, args);
     _exit(127);
 }
 

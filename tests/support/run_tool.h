@@ -43,6 +43,13 @@ RunResult run_on_terminal(const char *program, const std::string &cwd,
 // The status of a process ended by signal `sig`, as RunResult reports it.
 constexpr int killed_by(int sig) { return 1000 + sig; }
 
+// What a shell command puts before a program of this build to start it: the
+// cross build's emulator, quoted, and a space; empty in a native build.
+std::string launcher_command();
+
+// Whether this is a cross build, whose programs run under an emulator.
+bool cross_build();
+
 // Runs `program` with `args` (argv[0] is `program`).
 RunResult run_program(const std::string &program, const std::vector<std::string> &args);
 
