@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,22 +32,18 @@ std::string neither_extension(const std::string &name)
 // check_DEM run from `dir`, so that relative names resolve there.
 RunResult dem(const std::string &name, const std::string &dir)
 {
-    return run_in_child([&] {
-        if (chdir(dir.c_str()) == 0)
-            check_DEM(name.c_str());
-        return 0;
-    });
+    return run_request("check_DEM", {name}, dir);
 }
 
 TEST(NumericArgument, accepts_digits_with_one_dot_and_one_dash_and_ends_on_anything_else)
 {
     for (const char *text : {"12", "-3.5", ".5", "5.", "5-", "1-2", "-.", "", "0007"}) {
-        RunResult r = run_in_child([&] { check_numeric_argument(text); return 0; });
+        RunResult r = run_request("check_numeric_argument", {text});
         EXPECT_EQ(r.out, "") << text;
         EXPECT_TRUE(r.returned) << text;
     }
     for (const char *text : {".", "-", "1.2.3", "--5", "+5", "1e5", "1,5", " 5", "5 ", "12a"}) {
-        RunResult r = run_in_child([&] { check_numeric_argument(text); return 0; });
+        RunResult r = run_request("check_numeric_argument", {text});
         EXPECT_EQ(r.out, "\nInvalid argument value (" + std::string(text) + ")\n") << text;
         EXPECT_FALSE(r.returned) << text;
         EXPECT_EQ(r.status, 255) << text;
@@ -58,7 +53,7 @@ TEST(NumericArgument, accepts_digits_with_one_dot_and_one_dash_and_ends_on_anyth
 TEST(YesNoFlag, accepts_the_four_single_letters_and_returns_minus_1_on_anything_else)
 {
     for (const char *text : {"Y", "N", "y", "n", "yes", "YES", "", "Y ", "x"}) {
-        RunResult r = run_in_child([&] { return (int)check_YN(text); });
+        RunResult r = run_request("check_YN", {text});
         bool ok = strlen(text) == 1 && strchr("YNyn", text[0]);
         EXPECT_EQ(r.out, ok ? "" : "\nASCII Header Flag should be either Y (y) or N (n)\n") << text;
         EXPECT_EQ(r.result, ok ? 0 : -1) << text;

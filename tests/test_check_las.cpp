@@ -29,7 +29,7 @@ protected:
     // the same file with the same message and creates no output.
     void expect_refused(const std::string &path, const std::string &message)
     {
-        RunResult p = run_in_child([&] { return (int)check_las(path.c_str()); });
+        RunResult p = run_request("check_las", {path});
         EXPECT_EQ(p.result, -1) << path;
         EXPECT_EQ(p.out, message);
         std::string out = dir.file("out.las");
@@ -40,7 +40,7 @@ protected:
     }
     RunResult check(const std::string &path)
     {
-        return run_in_child([&] { return (int)check_las(path.c_str()); });
+        return run_request("check_las", {path});
     }
 };
 
@@ -48,8 +48,8 @@ TEST(FileAccess, answers_whether_a_file_opens_for_reading)
 {
     TempDir dir;
     write_file(dir.file("x"), {1});
-    EXPECT_EQ(run_in_child([&] { return (int)file_access(dir.file("x").c_str()); }).out, "");
-    RunResult p = run_in_child([&] { return (int)file_access(dir.file("y").c_str()); });
+    EXPECT_EQ(run_request("file_access", {dir.file("x")}).out, "");
+    RunResult p = run_request("file_access", {dir.file("y")});
     EXPECT_EQ(p.result, -1);
     EXPECT_EQ(p.out, "Unable to open file " + dir.file("y") + " in file_access()\n");
 }
@@ -69,7 +69,7 @@ TEST(FileExtension, accepts_exactly_a_dot_and_the_three_letters)
         {"points.las", "lass", "\nFile extension of points.las is not .lass\n"},
     };
     for (const Case &c : refused) {
-        RunResult p = run_in_child([&] { return (int)check_file_extension(c.name, c.ext); });
+        RunResult p = run_request("check_file_extension", {c.name, c.ext});
         EXPECT_EQ(p.result, -1) << c.name;
         EXPECT_EQ(p.out, c.message);
     }
@@ -77,7 +77,7 @@ TEST(FileExtension, accepts_exactly_a_dot_and_the_three_letters)
 
 TEST(ErrorMsg, prints_the_three_numbered_messages_and_nothing_else)
 {
-    auto say = [](int i) { return run_in_child([&] { error_msg(i, "t.las"); return 0; }).out; };
+    auto say = [](int i) { return run_request("error_msg", {std::to_string(i), "t.las"}).out; };
     EXPECT_EQ(say(1), "\nFile t.las does NOT exist\n");
     EXPECT_EQ(say(2), "\nFile t.las already exists\n");
     EXPECT_EQ(say(3), "\nSame file name (t.las) has been specified twice\n");

@@ -212,11 +212,11 @@ TEST(KernelLevels, every_level_summarizes_the_header_as_the_scalar_one)
             const std::vector<unsigned char> file = random_file(format, count, rng);
             const std::string scalar = dir.file("scalar.las"), other = dir.file("other.las");
             ASSERT_TRUE(write_file(scalar, file));
-            RunResult want = run_in_child([&] { return (int)update_header_status(scalar.c_str(), KernelLevel::scalar); });
+            RunResult want = run_request("update_header_status", {scalar, "scalar"});
             ASSERT_TRUE(want.returned && want.result == 0) << want.out;
             for (KernelLevel level : faster_levels()) {
                 ASSERT_TRUE(write_file(other, file));
-                RunResult got = run_in_child([&] { return (int)update_header_status(other.c_str(), level); });
+                RunResult got = run_request("update_header_status", {other, name_of(level)});
                 ASSERT_TRUE(got.returned && got.result == 0) << got.out;
                 EXPECT_TRUE(same_las_bytes(read_file(other), read_file(scalar))) << name_of(level);
             }
@@ -233,19 +233,12 @@ TEST(KernelLevels, header_update_refuses_an_area_too_small_before_opening_the_fi
     const std::vector<unsigned char> file = random_file(1, 10, rng);
     ASSERT_TRUE(write_file(path, file));
     const size_t needed = area_bytes(kBatchRecords * 28);
-    unsigned char *area = alloc_blocks(kBatchRecords * 28);
-    ASSERT_NE(area, nullptr);
-    RunResult small = run_in_child([&] {
-        return (int)update_header_in(path.c_str(), area, needed - 1, best_kernel_level());
-    });
+    RunResult small = run_request("update_header_in", {path, std::to_string(needed - 1)});
     EXPECT_EQ(small.out, "\nCannot allocate memory for storing a record of information from " + path + "\n");
     EXPECT_TRUE(small.returned && small.result == -1);
     EXPECT_TRUE(same_las_bytes(read_file(path), file));
-    RunResult enough = run_in_child([&] {
-        return (int)update_header_in(path.c_str(), area, needed, best_kernel_level());
-    });
+    RunResult enough = run_request("update_header_in", {path, std::to_string(needed)});
     EXPECT_TRUE(enough.returned && enough.result == 0) << enough.out;
-    free_blocks(area);
 }
 
 // The dispatch's answer for every file kind and attribute: GPS time is the

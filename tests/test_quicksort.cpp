@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <pthread.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -57,41 +54,15 @@ Sorted<Key> sorted_by(void (*plain)(Key *, int32_t, int32_t *),
 Sorted<int32_t> sorted(const Ints &k) { return sorted_by(l_quicksort, l_parallel_quicksort, k); }
 Sorted<double> sorted(const Doubles &k) { return sorted_by(d_quicksort, d_parallel_quicksort, k); }
 
-// Every sort on an empty count or range: (l_qs, d_qs, ...) given arrays at
-// `keys` and `ind`. The range routines get left 6, right 2, a range that
-// would reorder descending keys if it were taken as 2..6.
-void sort_nothing(int32_t *lk, double *dk, int32_t *ind)
-{
-    l_quicksort(lk, 0, ind);
-    d_quicksort(dk, 0, ind);
-    l_parallel_quicksort(lk, 0, ind);
-    d_parallel_quicksort(dk, 0, ind);
-    l_qs(lk, 6, 2, ind);
-    d_qs(dk, 6, 2, ind);
-    l_parallel_qs(lk, 6, 2, ind, 15);
-    d_parallel_qs(dk, 6, 2, ind, -1);
-}
-
+// Every sort on an empty count or range (tests/support/child.cpp): with
+// descending keys and indices, where any exchange or write shows, and with
+// arrays in a page that may not be read, where reading one ends the child.
 TEST(Quicksort, empty_counts_and_ranges_read_no_element)
 {
-    // Descending keys and indices: any exchange or write shows.
-    Ints keys = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, ind = {19, 18, 17, 16, 15, 14, 13, 12, 11, 10};
-    Doubles dkeys = {9.5, 8.5, 7.5, 6.5, 5.5, 4.5, 3.5, 2.5, 1.5, 0.5};
-    sort_nothing(keys.data(), dkeys.data(), ind.data());
-    EXPECT_EQ(keys, (Ints{9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
-    EXPECT_EQ(dkeys, (Doubles{9.5, 8.5, 7.5, 6.5, 5.5, 4.5, 3.5, 2.5, 1.5, 0.5}));
-    EXPECT_EQ(ind, (Ints{19, 18, 17, 16, 15, 14, 13, 12, 11, 10}));
-
-    // Arrays in a page that may not be read: a sort that reads an element
-    // ends the child with a fault.
-    RunResult r = run_in_child([] {
-        long page = sysconf(_SC_PAGESIZE);
-        void *m = mmap(nullptr, page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (m == MAP_FAILED)
-            return 1;
-        sort_nothing((int32_t *)m, (double *)m, (int32_t *)m);
-        return 0;
-    });
+    RunResult kept = run_request("sort_nothing_on_sentinel_arrays");
+    EXPECT_TRUE(kept.returned) << "status " << kept.status;
+    EXPECT_EQ(kept.result, 0) << "an empty count or range moved an element";
+    RunResult r = run_request("sort_nothing_in_an_unreadable_page");
     EXPECT_TRUE(r.returned) << "status " << r.status;
     EXPECT_EQ(r.result, 0);
 }
@@ -168,52 +139,13 @@ TEST(Quicksort, any_depth_gives_the_same_arrangement)
     }
 }
 
-// Keys whose middle element is the maximum of every range the sort meets, so
-// every split leaves a left part one element shorter than the range; sorted
-// by both families and both key types (a thread's body). The keys are
-// 0..n-1, so each result must be exactly 0..n-1 with indices naming where
-// each key was. Returns a non-null pointer when every result is so.
-void *sort_middle_pivot_killer(void *)
-{
-    const int32_t n = 20000;
-    Ints slot = identity(n), keys(n);
-    for (int32_t k = n - 1; k >= 1; k--) {
-        keys[slot[k / 2]] = k;
-        std::swap(slot[k / 2], slot[k]);
-    }
-    keys[slot[0]] = 0;
-    Ints l1 = keys, l2 = keys, i1 = identity(n), i2 = i1, i3 = i1, i4 = i1;
-    Doubles d1(keys.begin(), keys.end()), d2 = d1;
-    l_quicksort(l1.data(), n, i1.data());
-    d_quicksort(d1.data(), n, i2.data());
-    l_parallel_qs(l2.data(), 0, n - 1, i3.data(), -1);
-    d_parallel_qs(d2.data(), 0, n - 1, i4.data(), INT32_MAX);
-    for (int32_t k = 0; k < n; k++) {
-        if (l1[k] != k || d1[k] != k || l2[k] != k || d2[k] != k)
-            return nullptr;
-        for (const Ints *ind : {&i1, &i2, &i3, &i4})
-            if (keys[(*ind)[k]] != k)
-                return nullptr;
-    }
-    static int sorted;
-    return &sorted;
-}
-
-// On a thread with a 256 KiB stack, in a child so that an overflow shows as a
-// failed status rather than ending the tests.
+// Keys whose middle element is the maximum of every range the sort meets,
+// sorted by both families and both key types on a thread with a 256 KiB
+// stack, in a child (tests/support/child.cpp), so that an overflow shows as
+// a failed status rather than ending the tests.
 TEST(Quicksort, nesting_stays_bounded_on_a_middle_pivot_killer)
 {
-    RunResult r = run_in_child([] {
-        pthread_attr_t attr;
-        pthread_attr_init(&attr);
-        pthread_attr_setstacksize(&attr, 256 * 1024);
-        pthread_t t;
-        void *sorted = nullptr;
-        if (pthread_create(&t, &attr, sort_middle_pivot_killer, nullptr) != 0 ||
-            pthread_join(t, &sorted) != 0)
-            return 2;
-        return sorted ? 0 : 1;
-    });
+    RunResult r = run_request("sort_middle_pivot_killer_on_a_small_stack");
     EXPECT_TRUE(r.returned) << "status " << r.status;
     EXPECT_EQ(r.result, 0) << (r.result == 1 ? "a result is out of order" : "no thread");
 }

@@ -29,7 +29,7 @@ protected:
             h.NumberOfPointsByReturn[i] = 9;
         memcpy(bytes.data(), &h, sizeof h);
         EXPECT_TRUE(write_file(path, bytes));
-        return run_in_child([&] { update_header(path.c_str()); return 0; });
+        return run_request("update_header", {path});
     }
 
     // After the update the file is byte for byte what the writer makes with
@@ -129,7 +129,7 @@ TEST_F(UpdateHeader, refuses_a_name_without_las_extension_before_opening_it)
     path = dir.file("f.txt");
     std::vector<unsigned char> bytes = las_image(LasOptions(), std::vector<LasPoint>(2));
     write_file(path, bytes);
-    RunResult r = run_in_child([&] { update_header(path.c_str()); return 0; });
+    RunResult r = run_request("update_header", {path});
     EXPECT_EQ(r.out, "\nFile extension of " + path + " is not .las\n");
     EXPECT_EQ(r.status, 255);
     EXPECT_TRUE(same_las_bytes(read_file(path), bytes));
@@ -140,7 +140,7 @@ TEST_F(UpdateHeader, refuses_a_file_shorter_than_the_header_block_without_writin
     std::vector<unsigned char> bytes = las_image(LasOptions(), {});
     bytes.resize(150);  // holds every field the input check reads
     write_file(path, bytes);
-    RunResult r = run_in_child([&] { update_header(path.c_str()); return 0; });
+    RunResult r = run_request("update_header", {path});
     EXPECT_EQ(r.out, "\nFile " + path + " is too short to hold a LAS header block\n\n");
     EXPECT_EQ(r.status, 255);
     EXPECT_TRUE(same_las_bytes(read_file(path), bytes));

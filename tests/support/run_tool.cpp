@@ -218,23 +218,27 @@ RunResult run_on_terminal(const char *program, const std::string &cwd,
     return r;
 }
 
-RunResult run_in_child(const std::function<int()> &fn)
+RunResult run_request(const std::string &request, const std::vector<std::string> &args,
+                      const std::string &cwd)
 {
-    int channel[2];
-    if (pipe(channel) != 0)
+    char result_name[] = "/tmp/quorvane_result_XXXXXX";
+    int fd = mkstemp(result_name);
+    if (fd < 0)
         return RunResult();
-    RunResult r = capture(
-        [&] {
-            close(channel[0]);
-            int v = fn();
-            fflush(stdout);
-            _exit(write(channel[1], &v, sizeof v) == sizeof v ? 0 : 127);
-        },
-        [&](pid_t) { close(channel[1]); });
-    int v = 0;
-    r.returned = read(channel[0], &v, sizeof v) == sizeof v;
-    r.result = v;
-    close(channel[0]);
+    close(fd);
+    unlink(result_name);
+    std::vector<std::string> words = {result_name, request};
+    words.insert(words.end(), args.begin(), args.end());
+    RunResult r = capture([&] {
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+            _exit(127);
+        exec_program(TEST_CHILD_EXE, words);
+    });
+    FILE *fp = fopen(result_name, "r");
+    r.returned = fp && fscanf(fp, "%d", &r.result) == 1;
+    if (fp)
+        fclose(fp);
+    unlink(result_name);
     return r;
 }
 

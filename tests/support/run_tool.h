@@ -13,7 +13,7 @@ struct RunResult {
     std::string out;        // standard output, byte for byte
     std::string err;        // standard error (the tool never writes to it)
     int status = -1;        // exit status as a shell sees it (255 for -1)
-    bool returned = false;  // run_in_child: the routine came back...
+    bool returned = false;  // run_request: the routine came back...
     int result = 0;         // ...with this value
     double seconds = 0;     // wall-clock time of the child
     long peak_kb = 0;       // its peak resident memory
@@ -53,10 +53,12 @@ bool cross_build();
 // Runs `program` with `args` (argv[0] is `program`).
 RunResult run_program(const std::string &program, const std::vector<std::string> &args);
 
-// Runs `fn` (a library routine, say) in a child process with its standard
-// output captured: either it returns (`returned`, its `result`) or it ends
-// the process (`status`).
-RunResult run_in_child(const std::function<int()> &fn);
+// Runs the library routine `request` with `args` in a child process of its
+// own (tests/support/child.cpp), in folder `cwd` when one is given, with its
+// standard output captured: either it returns (`returned`, its `result`) or
+// it ends the process (`status`).
+RunResult run_request(const std::string &request, const std::vector<std::string> &args = {},
+                      const std::string &cwd = "");
 
 // A fresh directory under the system's temporary folder, removed with its
 // contents when the object goes.
