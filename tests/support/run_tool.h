@@ -27,6 +27,7 @@ RunResult run_quorvane(const std::vector<std::string> &args);
 RunResult run_quorvane_in(const std::string &cwd, const std::vector<std::string> &args,
                           const std::function<void()> &prepare = {});
 
+#ifndef _WIN32
 // Runs `program` (the test build of Quorvane) in `cwd`, holds it at `point`
 // (see tool/test_seam.h) and sends it `sig` there, then `then_sig` when not
 // 0. `prepare` runs in the child first.
@@ -42,6 +43,7 @@ RunResult run_on_terminal(const char *program, const std::string &cwd,
 
 // The status of a process ended by signal `sig`, as RunResult reports it.
 constexpr int killed_by(int sig) { return 1000 + sig; }
+#endif
 
 // What a shell command puts before a program of this build to start it: the
 // cross build's emulator, quoted, and a space; empty in a native build.
