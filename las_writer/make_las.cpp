@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
@@ -30,6 +34,11 @@ bool parse_count(const char *text, uint64_t max, uint64_t *value)
 
 int main(int argc, char **argv)
 {
+#ifdef _WIN32
+    // Messages end in "\n" alone, as on every platform.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     uint64_t count = 0, format = 1, minor = 2, seed = 1;
     bool ok = argc >= 3 && argc <= 6 && parse_count(argv[2], UINT32_MAX, &count) &&
               (argc <= 3 || parse_count(argv[3], 3, &format)) &&

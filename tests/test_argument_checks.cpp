@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -87,7 +89,7 @@ TEST(DEMName, float_grid_needs_its_header_beside_it)
 {
     TempDir tmp;
     const std::string dir = std::string(150, 'd');
-    ASSERT_EQ(mkdir(tmp.file(dir).c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(tmp.file(dir)));
     for (const std::string &hdr : {std::string("b.hdr"), dir + "/elevation.hdr"})
         ASSERT_TRUE(write_file(tmp.file(hdr), {'n', 'c', 'o', 'l', 's'}));
     const struct { std::string core; bool present; } cases[] = {

@@ -13,10 +13,13 @@
 #include <csignal>
 #include <random>
 #include <regex>
+#include <filesystem>
+#include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/sysmacros.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -74,9 +77,9 @@ protected:
     // The test build, at kernel level `level`.
     RunResult filter_at(const char *level, int attr, const std::string &min, const std::string &max)
     {
-        setenv("QUORVANE_KERNEL", level, 1);
+        set_env("QUORVANE_KERNEL", level);
         RunResult r = run_program(QUORVANE_SEAM_EXE, {in, out, std::to_string(attr), min, max});
-        unsetenv("QUORVANE_KERNEL");
+        unset_env("QUORVANE_KERNEL");
         return r;
     }
 
@@ -190,10 +193,17 @@ TEST_F(Filter, refuses_the_same_file_as_input_and_output_by_identity)
 {
     make_input(LasOptions(), ramp(20));
     std::vector<unsigned char> before = read_file(in);
-    ASSERT_EQ(symlink("in.las", dir.file("sym.las").c_str()), 0);
-    ASSERT_EQ(link(in.c_str(), dir.file("hard.las").c_str()), 0);
-    for (std::string other : {std::string("in.las"), std::string("./in.las"), std::string("sym.las"),
-                              std::string("hard.las"), dir.path + "/in.las"}) {
+    std::vector<std::string> others = {"in.las", "./in.las", "hard.las", dir.path + "/in.las"};
+    std::filesystem::create_hard_link(in, dir.file("hard.las"));
+    std::error_code no_link;
+    std::filesystem::create_symlink("in.las", dir.file("sym.las"), no_link);
+#ifdef _WIN32
+    if (!no_link)  // symbolic links need a privilege on Windows
+#else
+    ASSERT_FALSE(no_link) << no_link.message();
+#endif
+        others.push_back("sym.las");
+    for (const std::string &other : others) {
         RunResult r = run_quorvane_in(dir.path, {"in.las", other, "9", "0", "255"});
         EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", other, "Class", "0", "255") +
                              "\nSame file name (in.las) has been specified twice\n" + kUsage);
@@ -232,6 +242,9 @@ TEST_F(Filter, reports_an_output_that_cannot_be_opened)
 
 TEST_F(Filter, reports_a_failed_write_and_removes_the_incomplete_output)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no per-process file-size limit (setrlimit) to make a write fail";
+#else
     make_input(LasOptions(), ramp(20000));  // about 560 kB
     RunResult r = filter(4, "0", "65535", [] {
         struct rlimit lim = {100000, 100000};  // a 100 kB file-size limit
@@ -241,6 +254,7 @@ TEST_F(Filter, reports_a_failed_write_and_removes_the_incomplete_output)
     EXPECT_EQ(r.out, prologue("Intensity", "0", "65535") + "\nCannot write output LAS file out.las\n\n");
     EXPECT_EQ(r.status, 255);
     EXPECT_FALSE(file_exists(out));
+#endif
 }
 
 TEST_F(Filter, keeps_the_file_and_its_stored_count_when_the_header_update_refuses_its_name)
@@ -351,7 +365,7 @@ TEST_F(Filter, a_coordinate_typed_as_a_stored_value_keeps_the_records_storing_it
         for (int32_t z : stored)
             typed.push_back(c.decimals == 7 ? z - z % 10 : z);
         LasOptions opts;
-        opts.scale[2] = std::pow(10.0, -c.decimals);
+        opts.scale[2] = c.decimals == 2 ? 0.01 : c.decimals == 3 ? 0.001 : 1e-7;  // pow is inexact on some C libraries
         opts.offset[2] = atof(c.offset);
         std::vector<LasPoint> points;
         for (int32_t z : typed)
@@ -581,6 +595,9 @@ TEST_F(Filter, scans_nothing_in_files_without_a_record_layout)
 
 TEST_F(Filter, never_removes_a_device_named_as_output)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no device nodes to create (mknod)";
+#else
     make_input(LasOptions(), ramp(5));
     out = dir.file("null");
     if (mknod(out.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
@@ -590,10 +607,14 @@ TEST_F(Filter, never_removes_a_device_named_as_output)
     struct stat st;
     ASSERT_EQ(stat(out.c_str(), &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
+#endif
 }
 
 TEST_F(Filter, writes_through_a_symbolic_link_and_removes_what_it_wrote_not_the_link)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#else
     make_input(LasOptions(), ramp(50));
     ASSERT_EQ(symlink("target.las", out.c_str()), 0);
     EXPECT_EQ(filter(9, "2", "2").status, 0);
@@ -603,18 +624,22 @@ TEST_F(Filter, writes_through_a_symbolic_link_and_removes_what_it_wrote_not_the_
     EXPECT_FALSE(file_exists(dir.file("target.las")));
     struct stat st;
     EXPECT_EQ(lstat(out.c_str(), &st), 0) << "the link stays";
+#endif
 }
 
 // --- Progress on a terminal ------------------------------------------------
 
 TEST_F(Filter, shows_progress_on_a_terminal_and_erases_it_leaving_standard_output_as_it_was)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no pseudo-terminals";
+#else
     make_input(LasOptions(), ramp(70000));  // more than one batch of records
     const std::vector<std::string> args = {"in.las", "out.las", "4", "0", "65535"};
     RunResult plain = run_quorvane_in(dir.path, args);
     // The test build shows progress at once instead of after a second.
     RunResult shown = run_on_terminal(QUORVANE_SEAM_EXE, dir.path, args,
-                                      [] { setenv("QUORVANE_QUIET_SECONDS", "0", 1); });
+                                      [] { set_env("QUORVANE_QUIET_SECONDS", "0"); });
     ASSERT_EQ(shown.status, 0);
     EXPECT_EQ(shown.err.substr(0, 17), "\rScanning records");
     EXPECT_NE(shown.err.find(" %"), std::string::npos) << shown.err;
@@ -626,12 +651,14 @@ TEST_F(Filter, shows_progress_on_a_terminal_and_erases_it_leaving_standard_outpu
     EXPECT_EQ(plain.err, "");
     // A run shorter than a second shows nothing, even on a terminal.
     EXPECT_EQ(run_on_terminal(QUORVANE_EXE, dir.path, args).err, "");
+#endif
 }
 
 // --- Interrupts ------------------------------------------------------------
 
 class Interrupt : public Filter {
 protected:
+#ifndef _WIN32
     std::vector<unsigned char> before;
     void SetUp() override
     {
@@ -644,10 +671,14 @@ protected:
         return run_held(QUORVANE_SEAM_EXE, dir.path, {"in.las", "out.las", std::to_string(attr), "0", "65535"}, point,
                         sig, prepare, then_sig);
     }
+#endif
 };
 
 TEST_F(Interrupt, removes_the_incomplete_output_and_ends_by_the_signal)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no POSIX signals; a console Ctrl-C is checked by scripts/test-windows.sh";
+#else
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
         for (const char *point : {"scan", "update"}) {
             RunResult r = held_at(point, sig);
@@ -656,10 +687,14 @@ TEST_F(Interrupt, removes_the_incomplete_output_and_ends_by_the_signal)
             EXPECT_TRUE(same_las_bytes(read_file(in), before));
         }
     }
+#endif
 }
 
 TEST_F(Interrupt, removes_nothing_once_the_run_is_complete_or_the_header_kept)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no POSIX signals; a console Ctrl-C is checked by scripts/test-windows.sh";
+#else
     RunResult r = held_at("done", SIGTERM);
     EXPECT_EQ(r.status, killed_by(SIGTERM));
     EXPECT_TRUE(same_las_bytes(read_file(out), expected_filter(before, 4, 0, 65535).file));
@@ -670,39 +705,53 @@ TEST_F(Interrupt, removes_nothing_once_the_run_is_complete_or_the_header_kept)
     r = held_at("gps", SIGINT, 13);
     EXPECT_EQ(r.status, killed_by(SIGINT));
     EXPECT_EQ(read_file(out).size(), 227u);
+#endif
 }
 
 TEST_F(Interrupt, a_signal_ignored_at_start_stays_ignored)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no POSIX signals";
+#else
     // SIGHUP is discarded as it is sent; the SIGTERM that follows ends the run.
     RunResult r = held_at("scan", SIGHUP, 4, [] { signal(SIGHUP, SIG_IGN); }, SIGTERM);
     EXPECT_EQ(r.status, killed_by(SIGTERM));
     EXPECT_FALSE(file_exists(out));
+#endif
 }
 
 TEST_F(Interrupt, a_file_size_limit_removes_the_output)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no per-process file-size limit (setrlimit)";
+#else
     RunResult r = filter(4, "0", "65535", [] {
         struct rlimit lim = {100000, 100000};
         setrlimit(RLIMIT_FSIZE, &lim);
     });
     EXPECT_EQ(r.status, killed_by(SIGXFSZ));
     EXPECT_FALSE(file_exists(out));
+#endif
 }
 
 // --- Injected faults -------------------------------------------------------
 
 class Fault : public Filter {
 protected:
-    void SetUp() override { make_input(LasOptions(), ramp(100000)); }
+    void SetUp() override
+    {
+#ifndef _WIN32
+        make_input(LasOptions(), ramp(100000));
+#endif
+    }
     RunResult filter_with(const char *fault, const char *path, int attr = 4,
                           const char *min = "0", const char *max = "65535", const char *output = "out.las")
     {
         return run_quorvane_in(dir.path, {"in.las", output, std::to_string(attr), min, max}, [=] {
-            setenv("LD_PRELOAD", FAULTS_PRELOAD, 1);
-            setenv("QUORVANE_FAULT", fault, 1);
-            setenv("QUORVANE_FAULT_PATH", path, 1);
-            setenv("QUORVANE_FAULT_AFTER", "1000000", 1);
+            set_env("LD_PRELOAD", FAULTS_PRELOAD);
+            set_env("QUORVANE_FAULT", fault);
+            set_env("QUORVANE_FAULT_PATH", path);
+            set_env("QUORVANE_FAULT_AFTER", "1000000");
         });
     }
     const std::string updating = prologue("Intensity", "0", "65535") +
@@ -714,14 +763,21 @@ protected:
 
 TEST_F(Fault, a_failed_read_reports_it_and_removes_the_incomplete_output)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows programs take no preloaded library (LD_PRELOAD) to make a file call fail";
+#else
     RunResult r = filter_with("read", "/in.las");
     EXPECT_EQ(r.out, prologue("Intensity", "0", "65535") + "\nError reading input LAS file in.las\n\n");
     EXPECT_EQ(r.status, 255);
     EXPECT_FALSE(file_exists(out));
+#endif
 }
 
 TEST_F(Fault, a_failed_header_update_removes_the_output)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows programs take no preloaded library (LD_PRELOAD) to make a file call fail";
+#else
     struct Case { const char *fault, *message; };
     const Case cases[] = {
         {"probe_open", "Unable to open file out.las in file_access()\n\nFile out.las does NOT exist\n"},
@@ -738,10 +794,14 @@ TEST_F(Fault, a_failed_header_update_removes_the_output)
         EXPECT_EQ(r.status, 255);
         EXPECT_FALSE(file_exists(out)) << c.fault;
     }
+#endif
 }
 
 TEST_F(Fault, a_removal_that_fails_is_reported)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows programs take no preloaded library (LD_PRELOAD) to make a file call fail";
+#else
     for (const char *fault : {"unlink", "lstat"}) {
         RunResult r = filter_with(fault, "out.las", 9, "200", "255");
         EXPECT_EQ(r.out, prologue("Class", "200", "255") +
@@ -753,18 +813,26 @@ TEST_F(Fault, a_removal_that_fails_is_reported)
             << fault;
         EXPECT_EQ(r.status, 255);
     }
+#endif
 }
 
 TEST_F(Fault, an_input_that_opens_but_not_in_binary_mode_is_refused)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows programs take no preloaded library (LD_PRELOAD) to make a file call fail";
+#else
     RunResult r = filter_with("binary_open", "in.las");
     EXPECT_EQ(r.out, prologue("Intensity", "0", "65535") + "\nCannot open file in.las in binary mode\n\n");
     EXPECT_EQ(r.status, 255);
     EXPECT_FALSE(file_exists(out));
+#endif
 }
 
 TEST_F(Fault, an_identity_check_that_fails_refuses_the_run)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows programs take no preloaded library (LD_PRELOAD) to make a file call fail";
+#else
     std::vector<unsigned char> before = read_file(in);
     RunResult r = filter_with("stat", "./in.las", 9, "0", "255", "./in.las");
     EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", "./in.las", "Class", "0", "255") +
@@ -775,6 +843,7 @@ TEST_F(Fault, an_identity_check_that_fails_refuses_the_run)
                          "\nCannot open input LAS file in.las for reading\n\n" + kUsage);
     EXPECT_EQ(r.status, 255);
     EXPECT_TRUE(same_las_bytes(read_file(in), before));
+#endif
 }
 
 }  // namespace

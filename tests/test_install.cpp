@@ -46,7 +46,7 @@ std::string run_ok(const std::string &command, bool trim = true)
 // The library directory the pkg-config file in `pc_dir` names.
 std::string pc_libdir(const std::string &pc_dir)
 {
-    setenv("PKG_CONFIG_PATH", pc_dir.c_str(), 1);
+    set_env("PKG_CONFIG_PATH", pc_dir.c_str());
     return run_ok(q(PKG_CONFIG_EXE) + " --variable=libdir Kelvory_LiDAR");
 }
 
@@ -58,10 +58,14 @@ protected:
     // Installs, and makes a LAS 1.2 format 1 file and a LAS 1.0 format 0 file.
     void SetUp() override
     {
+#ifdef _WIN32
+        GTEST_SKIP() << "the install tree, the CMake package and pkg-config file checked here are "
+                        "those of Linux; Windows gets the zip";
+#endif
         // The programs built here must find the library through what the
         // installed files tell them, not through the caller's environment.
-        unsetenv("LD_LIBRARY_PATH");
-        unsetenv("CMAKE_PREFIX_PATH");
+        unset_env("LD_LIBRARY_PATH");
+        unset_env("CMAKE_PREFIX_PATH");
         run_ok(q(CMAKE_EXE) + " --install " + q(BUILD_DIR) + " --prefix " + q(prefix) + " && " +
                target(MAKE_LAS_EXE) + " " + q(tmp.file("v12_fmt1.las")) + " 50 1 2 && " +
                target(MAKE_LAS_EXE) + " " + q(tmp.file("v10_fmt0.las")) + " 50 0 0");
@@ -140,6 +144,9 @@ TEST_F(InstalledTree, c_consumer_builds_through_pkg_config)
 // Builds the Debian package from the build folder (slow: a few seconds).
 TEST(DebianPackage, holds_the_installed_tree_under_usr)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Debian packages are built for Linux; Windows gets the zip";
+#endif
     if (std::string(DPKG_DEB_EXE).empty())
         GTEST_SKIP() << "dpkg-deb is not installed; no Debian package can be built";
     if (cross_build())

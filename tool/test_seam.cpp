@@ -6,6 +6,8 @@
 #include <cstring>
 #include <unistd.h>
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -21,6 +23,9 @@ KernelLevel test_kernel_level()
     if (!name)
         return best_kernel_level();
     KernelLevel level;
+#ifdef _WIN32
+    _setmode(_fileno(stderr), _O_BINARY);  // the message ends in "\n" alone
+#endif
     if (!kernel_level_named(name, &level)) {
         fprintf(stderr, "QUORVANE_KERNEL=%s names no kernel level\n", name);
         exit(2);

@@ -17,11 +17,17 @@
 #include <cstring>
 #include <numeric>
 #include <string>
-#include <sys/mman.h>
-#include <pthread.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -62,10 +68,16 @@ int sort_nothing_on_sentinel_arrays()
 // not be read: a sort that reads an element ends the child with a fault.
 int sort_nothing_in_an_unreadable_page()
 {
+#ifdef _WIN32
+    void *m = VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS);
+    if (!m)
+        return 1;
+#else
     const long page = sysconf(_SC_PAGESIZE);
     void *m = mmap(nullptr, (size_t)page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m == MAP_FAILED)
         return 1;
+#endif
     sort_nothing((int32_t *)m, (double *)m, (int32_t *)m);
     return 0;
 }
@@ -104,8 +116,25 @@ void *sort_middle_pivot_killer(void *)
 
 // The middle-pivot killer on a thread with a 256 KiB stack: 0 when sorted,
 // 1 when a result is out of order, 2 without a thread.
+#ifdef _WIN32
+DWORD WINAPI sort_middle_pivot_killer_thread(void *sorted)
+{
+    *(void **)sorted = sort_middle_pivot_killer(nullptr);
+    return 0;
+}
+#endif
+
 int sort_middle_pivot_killer_on_a_small_stack()
 {
+#ifdef _WIN32
+    void *sorted = nullptr;
+    HANDLE t = CreateThread(nullptr, 256 * 1024, sort_middle_pivot_killer_thread, &sorted,
+                            STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!t || WaitForSingleObject(t, INFINITE) != WAIT_OBJECT_0)
+        return 2;
+    CloseHandle(t);
+    return sorted ? 0 : 1;
+#else
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setstacksize(&attr, 256 * 1024);
@@ -114,6 +143,7 @@ int sort_middle_pivot_killer_on_a_small_stack()
     if (pthread_create(&t, &attr, sort_middle_pivot_killer, nullptr) != 0 || pthread_join(t, &sorted) != 0)
         return 2;
     return sorted ? 0 : 1;
+#endif
 }
 
 KernelLevel level_named(const char *name)
@@ -166,6 +196,9 @@ int main(int argc, char **argv)
 {
     if (argc < 3)
         return 3;
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);  // "\n" alone, as on every platform
+#endif
     const int result = run(argv[2], argc - 3, argv + 3);
     fflush(stdout);
     FILE *fp = fopen(argv[1], "w");

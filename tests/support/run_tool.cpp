@@ -56,6 +56,24 @@ RunResult run_request(const std::string &request, const std::vector<std::string>
     return r;
 }
 
+void set_env(const char *name, const char *value)
+{
+#ifdef _WIN32
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+}
+
+void unset_env(const char *name)
+{
+#ifdef _WIN32
+    _putenv_s(name, "");
+#else
+    unsetenv(name);
+#endif
+}
+
 std::vector<unsigned char> read_file(const std::string &path)
 {
     std::vector<unsigned char> bytes;

@@ -62,6 +62,11 @@ RunResult run_program(const std::string &program, const std::vector<std::string>
 RunResult run_request(const std::string &request, const std::vector<std::string> &args = {},
                       const std::string &cwd = "");
 
+// Sets or removes an environment variable of this process (which the
+// programs it starts inherit), on every platform.
+void set_env(const char *name, const char *value);
+void unset_env(const char *name);
+
 // A fresh directory under the system's temporary folder, removed with its
 // contents when the object goes.
 struct TempDir {
