@@ -15,7 +15,10 @@
 #include <regex>
 #include <filesystem>
 #include <sys/stat.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#define NOMINMAX
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -626,6 +629,48 @@ TEST_F(Filter, writes_through_a_symbolic_link_and_removes_what_it_wrote_not_the_
     EXPECT_EQ(lstat(out.c_str(), &st), 0) << "the link stays";
 #endif
 }
+
+#ifdef _WIN32
+// --- What only Windows has -------------------------------------------------
+
+// Windows names one file in many ways: other case, backslashes, a folder
+// named in other case. The run refuses them all, by the file's identity.
+TEST_F(Filter, refuses_other_spellings_of_the_input_as_output_on_windows)
+{
+    make_input(LasOptions(), ramp(20));
+    const std::vector<unsigned char> before = read_file(in);
+    std::string folder = dir.path.substr(dir.path.rfind('/') + 1);
+    for (char &c : folder)
+        c = (char)toupper((unsigned char)c);
+    for (const std::string &other : {std::string(".\\IN.LAS"), "..\\" + folder + "\\in.las"}) {
+        RunResult r = run_quorvane_in(dir.path, {"in.las", other, "9", "0", "255"});
+        EXPECT_EQ(r.out, std::string(kBanner) + summary_text("in.las", other, "Class", "0", "255") +
+                             "\nSame file name (in.las) has been specified twice\n" + kUsage);
+        EXPECT_EQ(r.status, 255);
+        EXPECT_TRUE(same_las_bytes(read_file(in), before)) << other;
+    }
+}
+
+// An existing output that another program holds open, sharing nothing or
+// sharing all but deletion, is refused before anything is lost.
+TEST_F(Filter, refuses_an_output_another_program_holds_open_on_windows)
+{
+    make_input(LasOptions(), ramp(20));
+    const std::vector<unsigned char> kept = {'k', 'e', 'e', 'p'};
+    for (DWORD sharing : {(DWORD)0, (DWORD)(FILE_SHARE_READ | FILE_SHARE_WRITE)}) {
+        ASSERT_TRUE(write_file(out, kept));
+        HANDLE held = CreateFileA(out.c_str(), GENERIC_READ | GENERIC_WRITE, sharing, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        RunResult r = filter(4, "0", "65535");
+        CloseHandle(held);
+        EXPECT_NE(r.out.find("\nCannot open output LAS file out.las for writing\n"), std::string::npos)
+            << "sharing " << sharing << ": " << r.out;
+        EXPECT_EQ(r.status, 255) << "sharing " << sharing;
+        EXPECT_EQ(read_file(out), kept) << "sharing " << sharing;
+    }
+}
+#endif
 
 // --- Progress on a terminal ------------------------------------------------
 

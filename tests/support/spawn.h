@@ -20,7 +20,7 @@ RunResult spawn(const std::string &program, const std::vector<std::string> &args
 // build's emulator; none in a native build or for Windows programs.
 std::vector<std::string> launcher();
 
-// The name of a new temporary file that does not exist yet.
+// The name of a new, empty temporary file, for the caller to remove.
 std::string temp_file_name();
 
 #endif

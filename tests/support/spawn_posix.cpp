@@ -195,14 +195,13 @@ RunResult spawn(const std::string &program, const std::vector<std::string> &args
     });
 }
 
+// The file is created empty, which keeps its name from any other process.
 std::string temp_file_name()
 {
     char name[] = "/tmp/quorvane_result_XXXXXX";
     const int fd = mkstemp(name);
-    if (fd >= 0) {
+    if (fd >= 0)
         close(fd);
-        unlink(name);
-    }
     return name;
 }
 

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <io.h>
+#include <string>
 #include <windows.h>
 
 namespace {
@@ -127,23 +128,27 @@ std::vector<std::string> launcher()
     return {};
 }
 
+// The file is created empty, which keeps its name from any other process.
 std::string temp_file_name()
 {
     char dir[MAX_PATH], name[MAX_PATH];
     if (!GetTempPathA(sizeof dir, dir) || !GetTempFileNameA(dir, "qv", 0, name))
         return "";
-    DeleteFileA(name);
     return name;
 }
 
+// A folder of a name no other process has: creating it is what decides.
 TempDir::TempDir()
 {
-    char dir[MAX_PATH], name[MAX_PATH];
+    static unsigned counter = 0;
+    char dir[MAX_PATH];
     GetTempPathA(sizeof dir, dir);
-    GetTempFileNameA(dir, "qvt", 0, name);  // a unique name, made a folder
-    DeleteFileA(name);
-    CreateDirectoryA(name, nullptr);
-    path = name;
+    for (;;) {
+        path = std::string(dir) + "quorvane_test_" + std::to_string(GetCurrentProcessId()) + "_" +
+               std::to_string(GetTickCount()) + "_" + std::to_string(counter++);
+        if (CreateDirectoryA(path.c_str(), nullptr) || GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
     for (char &c : path)
         if (c == '\\')
             c = '/';
