@@ -651,6 +651,15 @@ TEST_F(Filter, refuses_other_spellings_of_the_input_as_output_on_windows)
     }
 }
 
+// A Windows parent (cmd.exe's %ERRORLEVEL%, PowerShell's $LASTEXITCODE)
+// sees 0 for a completed run and -1, 0xffffffff, for a refused one.
+TEST_F(Filter, ends_with_the_exit_codes_a_windows_parent_sees)
+{
+    make_input(LasOptions(), ramp(20));
+    EXPECT_EQ(filter(4, "0", "65535").code, 0ul);
+    EXPECT_EQ(filter(9, "200", "200").code, 0xfffffffful);
+}
+
 // An existing output that another program holds open, sharing nothing or
 // sharing all but deletion, is refused before anything is lost.
 TEST_F(Filter, refuses_an_output_another_program_holds_open_on_windows)

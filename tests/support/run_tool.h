@@ -13,6 +13,7 @@ struct RunResult {
     std::string out;        // standard output, byte for byte
     std::string err;        // standard error (the tool never writes to it)
     int status = -1;        // exit status as a shell sees it (255 for -1)
+    unsigned long code = 0; // on Windows, the whole exit code a parent sees
     bool returned = false;  // run_request: the routine came back...
     int result = 0;         // ...with this value
     double seconds = 0;     // wall-clock time of the child

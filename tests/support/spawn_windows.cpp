@@ -95,6 +95,7 @@ bool start_once(const std::string &program, const std::vector<std::string> &args
     remove(out_name.c_str());
     remove(err_name.c_str());
     // The low byte, as a POSIX shell sees an exit status: exit(-1) is 255.
+    r.code = code;
     r.status = started ? (int)(code & 0xff) : 127;
     return started;
 }
