@@ -17,37 +17,63 @@ const char *const kRoutines[] = {
     "d_parallel_qs", "d_parallel_quicksort", "check_numeric_argument", "check_YN", "check_DEM"};
 
 #ifdef _WIN32
-// The names in a PE image's export table, read from the file: the export
-// directory's RVA lies in the optional header, and each RVA is found in the
-// section that holds it.
-std::set<std::string> defined_dynamic_symbols(const std::string &image)
-{
-    const std::vector<unsigned char> f = read_file(image);
-    auto u16 = [&](size_t at) { return at + 2 <= f.size() ? (uint32_t)(f[at] | f[at + 1] << 8) : 0u; };
-    auto u32 = [&](size_t at) { return at + 4 <= f.size() ? u16(at) | u16(at + 2) << 16 : 0u; };
-    std::set<std::string> names;
-    const size_t pe = u32(0x3c), optional = pe + 24, sections = optional + u16(pe + 20);
-    const bool pe32_plus = u16(optional) == 0x20b;
-    const uint32_t export_rva = u32(optional + (pe32_plus ? 112 : 96));
-    auto offset_of = [&](uint32_t rva) -> size_t {
-        for (uint32_t k = 0; k < u16(pe + 6); k++) {
+// A PE image read from its file: each RVA is found in the section that holds
+// it, and the data directories lie at the end of the optional header.
+struct PeImage {
+    std::vector<unsigned char> f;
+    explicit PeImage(const std::string &path) : f(read_file(path)) {}
+    uint32_t u16(size_t at) const { return at + 2 <= f.size() ? (uint32_t)(f[at] | f[at + 1] << 8) : 0u; }
+    uint32_t u32(size_t at) const { return at + 4 <= f.size() ? u16(at) | u16(at + 2) << 16 : 0u; }
+    size_t pe() const { return u32(0x3c); }
+    size_t offset_of(uint32_t rva) const
+    {
+        const size_t sections = pe() + 24 + u16(pe() + 20);
+        for (uint32_t k = 0; k < u16(pe() + 6); k++) {
             const size_t s = sections + 40 * k;
             const uint32_t va = u32(s + 12), size = u32(s + 8), raw = u32(s + 20);
             if (rva >= va && rva < va + size)
                 return raw + (rva - va);
         }
         return 0;
-    };
-    const size_t dir = offset_of(export_rva);
-    EXPECT_NE(dir, 0u) << image << " has no export table";
+    }
+    // Where data directory `k` (0 exports, 1 imports) lies in the file.
+    size_t directory(int k) const
+    {
+        const size_t optional = pe() + 24;
+        const bool pe32_plus = u16(optional) == 0x20b;
+        return offset_of(u32(optional + (pe32_plus ? 112 : 96) + 8 * k));
+    }
+    std::string text_at(uint32_t rva) const
+    {
+        const size_t at = offset_of(rva);
+        return at && at < f.size() ? std::string((const char *)&f[at], strnlen((const char *)&f[at], f.size() - at))
+                                   : std::string();
+    }
+};
+
+// The names in a PE image's export table.
+std::set<std::string> defined_dynamic_symbols(const std::string &path)
+{
+    const PeImage image(path);
+    std::set<std::string> names;
+    const size_t dir = image.directory(0);
+    EXPECT_NE(dir, 0u) << path << " has no export table";
     if (dir == 0)
         return names;
-    const size_t count = u32(dir + 24), table = offset_of(u32(dir + 32));
-    for (size_t i = 0; i < count; i++) {
-        const size_t at = offset_of(u32(table + 4 * i));
-        if (at && at < f.size())
-            names.insert(std::string((const char *)&f[at], strnlen((const char *)&f[at], f.size() - at)));
-    }
+    const size_t count = image.u32(dir + 24), table = image.offset_of(image.u32(dir + 32));
+    for (size_t i = 0; i < count; i++)
+        names.insert(image.text_at(image.u32(table + 4 * i)));
+    return names;
+}
+
+// The DLLs a PE image imports from: one 20-byte descriptor each, the name's
+// RVA at byte 12, and a descriptor of zeros at the end.
+std::set<std::string> imported_dlls(const std::string &path)
+{
+    const PeImage image(path);
+    std::set<std::string> names;
+    for (size_t at = image.directory(1); at && image.u32(at + 12) != 0; at += 20)
+        names.insert(image.text_at(image.u32(at + 12)));
     return names;
 }
 #else
@@ -98,5 +124,17 @@ TEST(Exports, shared_library_exports_every_routine_undecorated)
     expect_all_routines(exe.substr(0, exe.rfind('/')) + "/libKelvory_LiDAR.so");
 #endif
 }
+
+#ifdef _WIN32
+// The GCC, C++ and thread runtimes are linked in: the executable and the DLL
+// run on a Windows machine that has nothing but Windows.
+TEST(Exports, windows_images_import_from_system_dlls_only)
+{
+    const std::string exe = QUORVANE_EXE, dll = exe.substr(0, exe.rfind('/')) + "/Kelvory_LiDAR.dll";
+    const std::set<std::string> system = {"KERNEL32.dll", "msvcrt.dll"};
+    EXPECT_EQ(imported_dlls(exe), system);
+    EXPECT_EQ(imported_dlls(dll), system);
+}
+#endif
 
 }  // namespace

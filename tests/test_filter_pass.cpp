@@ -39,6 +39,67 @@ std::vector<const char *> available_levels()
 }
 const std::vector<const char *> kAvailableLevels = available_levels();
 
+// Files past 2 GiB, read and written through 64-bit positions.
+FILE *open_at(const std::string &path, const char *mode, uint64_t at)
+{
+    FILE *f = fopen(path.c_str(), mode);
+#ifdef _WIN32
+    if (f && _fseeki64(f, (long long)at, SEEK_SET) != 0) {
+#else
+    if (f && fseeko(f, (off_t)at, SEEK_SET) != 0) {
+#endif
+        fclose(f);
+        return nullptr;
+    }
+    return f;
+}
+
+bool write_at(const std::string &path, uint64_t at, const std::vector<unsigned char> &bytes)
+{
+    FILE *f = open_at(path, "r+b", at);
+    bool done = f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return f && fclose(f) == 0 && done;
+}
+
+std::vector<unsigned char> read_range(const std::string &path, uint64_t at, size_t n)
+{
+    std::vector<unsigned char> bytes(n);
+    FILE *f = open_at(path, "rb", at);
+    bytes.resize(f ? fread(bytes.data(), 1, n, f) : 0);
+    if (f)
+        fclose(f);
+    return bytes;
+}
+
+uint64_t file_bytes(const std::string &path)
+{
+    std::error_code ec;
+    return std::filesystem::file_size(path, ec);
+}
+
+::testing::AssertionResult zeros_between(const std::string &path, uint64_t from, uint64_t to)
+{
+    FILE *f = open_at(path, "rb", from);
+    if (!f)
+        return ::testing::AssertionFailure() << "cannot read " << path << " at " << from;
+    std::vector<unsigned char> chunk(1 << 20);
+    for (uint64_t at = from; at < to;) {
+        size_t got = fread(chunk.data(), 1, (size_t)std::min<uint64_t>(chunk.size(), to - at), f);
+        for (size_t k = 0; k < got; k++)
+            if (chunk[k] != 0) {
+                fclose(f);
+                return ::testing::AssertionFailure() << "byte " << at + k << " is " << (int)chunk[k];
+            }
+        if (got == 0) {
+            fclose(f);
+            return ::testing::AssertionFailure() << path << " ends at " << at;
+        }
+        at += got;
+    }
+    fclose(f);
+    return ::testing::AssertionSuccess();
+}
+
 std::vector<LasPoint> ramp(size_t n)
 {
     std::vector<LasPoint> points;
@@ -594,6 +655,44 @@ TEST_F(Filter, reports_the_claimed_count_and_ignores_a_trailing_partial_record)
     EXPECT_EQ(e.kept, 999u);
 }
 
+// Positions past 2 GiB need 64-bit offsets (Windows' `long` is 32 bits).
+// The input is the header block and a projection record, a hole up to a
+// point data offset past 2 GiB, and the records there: only the records take
+// disk. The output holds the hole as written zeros.
+TEST_F(Filter, reads_and_writes_point_data_past_2_gib)
+{
+    LasOptions opts;
+    opts.vlr_bytes = make_vlr("LASF_Projection", 34735, "GeoKeyDirectoryTag", {1, 0, 1, 0, 0, 0, 0, 0});
+    opts.vlr_count = 1;
+    const std::vector<unsigned char> small = las_image(opts, ramp(500));
+    const std::vector<unsigned char> kept = expected_filter(small, 9, 2, 2).file;
+    const size_t data = file_compare::las_layout(small).data;
+    const uint64_t past_2_gib = (1ull << 31) + (1u << 20);
+    auto far_image_head = [&](std::vector<unsigned char> head) {
+        head.resize(data);
+        for (int k = 0; k < 4; k++)
+            head[96 + k] = (unsigned char)(past_2_gib >> 8 * k);
+        return head;
+    };
+    ASSERT_TRUE(write_file(in, far_image_head(small)));
+    ASSERT_TRUE(write_at(in, past_2_gib, std::vector<unsigned char>(small.begin() + data, small.end())));
+
+    RunResult r = filter(9, "2", "2.4");
+    expect_completed(r, prologue("Class", "2", "2") +
+                            "Input Records  :       500\n"
+                            "Output Records :       244\n"
+                            "% Retained     :        48.80\n\n"
+                            "... Updating Header ...                                                       \r"
+                            "\rHeader of file out.las has been updated    "
+                            "\nCompleted in ");
+    const size_t records = kept.size() - data;
+    EXPECT_EQ(file_bytes(out), past_2_gib + records);
+    EXPECT_TRUE(same_las_bytes(read_range(out, 0, data), far_image_head(kept)));
+    EXPECT_TRUE(zeros_between(out, data, past_2_gib));
+    EXPECT_TRUE(same_bytes(read_range(out, past_2_gib, records),
+                           std::vector<unsigned char>(kept.begin() + data, kept.end())));
+}
+
 TEST_F(Filter, scans_nothing_in_files_without_a_record_layout)
 {
     LasOptions opts;
@@ -670,6 +769,26 @@ TEST_F(Filter, refuses_an_output_another_program_holds_open_on_windows)
         EXPECT_EQ(read_file(out), kept) << "sharing " << sharing;
     }
 }
+
+// An existing read-only output is refused before anything is lost.
+TEST_F(Filter, refuses_a_read_only_output_on_windows)
+{
+    make_input(LasOptions(), ramp(20));
+    const std::vector<unsigned char> kept = {'k', 'e', 'e', 'p'};
+    ASSERT_TRUE(write_file(out, kept));
+    ASSERT_TRUE(SetFileAttributesA(out.c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE probe = CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        SetFileAttributesA(out.c_str(), FILE_ATTRIBUTE_NORMAL);
+        GTEST_SKIP() << "this file system lets the user write a read-only file (Wine run by root does)";
+    }
+    RunResult r = filter(4, "0", "65535");
+    SetFileAttributesA(out.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that the folder can go
+    EXPECT_NE(r.out.find("\nCannot open output LAS file out.las for writing\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(read_file(out), kept);
+}
 #endif
 
 // --- Progress on a terminal ------------------------------------------------
@@ -722,7 +841,7 @@ protected:
 TEST_F(Interrupt, removes_the_incomplete_output_and_ends_by_the_signal)
 {
 #ifdef _WIN32
-    GTEST_SKIP() << "Windows has no POSIX signals; a console Ctrl-C is checked by scripts/test-windows.sh";
+    GTEST_SKIP() << "Windows has no POSIX signals; a console Ctrl-C is checked by scripts/test-cross.sh windows";
 #else
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
         for (const char *point : {"scan", "update"}) {
@@ -738,7 +857,7 @@ TEST_F(Interrupt, removes_the_incomplete_output_and_ends_by_the_signal)
 TEST_F(Interrupt, removes_nothing_once_the_run_is_complete_or_the_header_kept)
 {
 #ifdef _WIN32
-    GTEST_SKIP() << "Windows has no POSIX signals; a console Ctrl-C is checked by scripts/test-windows.sh";
+    GTEST_SKIP() << "Windows has no POSIX signals; a console Ctrl-C is checked by scripts/test-cross.sh windows";
 #else
     RunResult r = held_at("done", SIGTERM);
     EXPECT_EQ(r.status, killed_by(SIGTERM));
