@@ -11,9 +11,13 @@
 #   sample's points and leave standard error empty;
 # - the lines shown after a "$ " line must be the end of what a terminal shows
 #   (carriage returns applied, the elapsed time left out);
+# - a line of several runs is judged by its last, and a file it removes at
+#   its end must be gone;
 # - the many-tiles recipe (the code block that runs xargs) must read the same
 #   in the manual page and, run twice on a folder of tiles, list exactly the
-#   tile that keeps nothing and the one that is no LAS file, and end non-zero.
+#   tile that keeps nothing, the one that is no LAS file and the upper-case
+#   name, each with its reason, leave logs without carriage returns, and end
+#   non-zero.
 # Ends with status 77 (skipped) when the programs or the sample cannot be had.
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -91,8 +95,11 @@ for cmd in "$work"/cmd.*; do
     line=$(cat "$cmd")
     (cd "$work" && sh -c "$line") >"$work/out.$n" 2>"$work/err.$n"
     status=$?
-    kept=$(sed -n 's/^Output Records : *\([0-9]*\)$/\1/p' "$work/out.$n")
-    total=$(sed -n 's/^Input Records  : *\([0-9]*\)$/\1/p' "$work/out.$n")
+    # A line of several runs (filters combined) is judged by its last run.
+    kept=$(sed -n 's/^Output Records : *\([0-9]*\)$/\1/p' "$work/out.$n" | tail -n 1)
+    total=$(sed -n 's/^Input Records  : *\([0-9]*\)$/\1/p' "$work/out.$n" | tail -n 1)
+    removed=$(printf '%s\n' "$line" | sed -n 's/.*; rm -f \([^ ]*\)$/\1/p')
+    [ -z "$removed" ] || [ ! -e "$work/$removed" ] || fail "$line: $removed is left"
     if [ "$status" -ne 0 ]; then
         fail "$line: status $status"; cat "$work/out.$n"
     elif [ -s "$work/err.$n" ]; then
@@ -118,7 +125,7 @@ block_with_xargs() {
 }
 block_with_xargs "$readme" '^```' '^```' >"$work/recipe.sh"
 block_with_xargs "$top/doc/Quorvane.1" '^[.]EX' '^[.]EE' |
-    sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" >"$work/recipe.man"
+    sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" -e 's/\\e/\\/g' >"$work/recipe.man"
 [ -s "$work/recipe.sh" ] || fail "README.md has no many-tiles recipe (a code block running xargs)"
 diff -u "$work/recipe.sh" "$work/recipe.man" >"$work/recipe.diff" ||
     { fail "the manual page's recipe differs from the README's"; cat "$work/recipe.diff"; }
@@ -127,25 +134,26 @@ mkdir "$work/tiles"
 "$work/build/make_las" "$work/tiles/a.las" 300 1 2 7 &&
     "$work/build/make_las" "$work/tiles/b.las" 300 0 0 8 &&
     "$work/build/make_las" "$work/tiles/empty.las" 0 1 2 &&
+    cp "$work/tiles/a.las" "$work/tiles/UPPER.LAS" &&
     printf 'not a LAS file\n' >"$work/tiles/broken.las" || fail "cannot make the tiles"
+want="tiles/UPPER.LAS: File extension of tiles/UPPER.LAS is not .las|\
+tiles/broken.las: tiles/broken.las is not a valid .las file|tiles/empty.las: No points retained|"
 for run in 1 2; do
     (cd "$work" && PATH="$work/build:$PATH" sh recipe.sh) >"$work/recipe.out" 2>&1
     status=$?
-    [ "$status" -ne 0 ] || fail "recipe run $run: status 0 although two tiles failed"
-    sorted=$(sort "$work/logs/failed.txt" 2>/dev/null | tr '\n' '|')
-    [ "$sorted" = "tiles/broken.las status 255|tiles/empty.las status 255|" ] ||
-        fail "recipe run $run: logs/failed.txt holds '$sorted'"
-    grep -q 'tiles/empty.las status 255' "$work/recipe.out" ||
+    [ "$status" -ne 0 ] || fail "recipe run $run: status 0 although three tiles failed"
+    sorted=$(LC_ALL=C sort "$work/logs/failed.txt" 2>/dev/null | tr '\n' '|')
+    [ "$sorted" = "$want" ] || fail "recipe run $run: logs/failed.txt holds '$sorted'"
+    grep -q '^tiles/empty.las: No points retained$' "$work/recipe.out" ||
         { fail "recipe run $run: the failed tiles are not listed"; cat "$work/recipe.out"; }
 done
-grep -q '^No points retained$' "$work/logs/empty.log" || fail "logs/empty.log does not tell why"
-grep -q 'is not a valid .las file' "$work/logs/broken.log" || fail "logs/broken.log does not tell why"
+! grep -l "$(printf '\r')" "$work"/logs/*.log || fail "logs hold carriage returns"
 for t in a b; do
-    grep -q "Header of file ground/$t.las has been updated" "$work/logs/$t.log" ||
+    grep -q "^Header of file ground/$t.las has been updated" "$work/logs/$t.log" ||
         fail "tile $t was not filtered"
 done
-[ ! -e "$work/ground/empty.las" ] && [ ! -e "$work/ground/broken.las" ] ||
-    fail "a failed tile left a file in ground/"
+[ ! -e "$work/ground/empty.las" ] && [ ! -e "$work/ground/broken.las" ] &&
+    [ ! -e "$work/ground/UPPER.LAS.las" ] || fail "a failed tile left a file in ground/"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures README check(s) failed"

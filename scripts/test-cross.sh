@@ -131,7 +131,8 @@ if [ "$platform" = windows ]; then
     # Ctrl-C pressed in a console, with the test build held at each point: a
     # console needs a terminal under Wine, which `script` gives. The run ends
     # with STATUS_CONTROL_C_EXIT; the incomplete output is removed, a complete
-    # one or the header left by the GPS time refusal is kept.
+    # one or the header left by the GPS time refusal is kept; its log (standard
+    # output in a file) holds what it printed before.
     fresh done
     in_wine "$work/done" "$work/done.out" "$root/$dir/Quorvane.exe" s12f3.las out.las 4 0 30000
     wrong=""
@@ -139,11 +140,14 @@ if [ "$platform" = windows ]; then
         set -- $case
         fresh ctrl-c
         (cd "$work/ctrl-c" && timeout 60 script -qec "$wine '$root/$dir/console_ctrl_c.exe' result.txt $1 \
-            '$(winpath "$root/$dir/Quorvane_seam.exe") $2 out.las $3 0 30000'" /dev/null) \
+            '$(winpath "$root/$dir/Quorvane_seam.exe") $2 out.las $3 0 30000' >log.txt" /dev/null) \
             >/dev/null 2>&1 </dev/null
         got=$(cat "$work/ctrl-c/result.txt" 2>/dev/null || echo "no result")
         case $1 in
-        scan | update) [ ! -e "$work/ctrl-c/out.las" ] || got="$got, out.las left" ;;
+        scan) [ ! -e "$work/ctrl-c/out.las" ] || got="$got, out.las left"
+            grep -q "^Min: 0    Max: 30000$" "$work/ctrl-c/log.txt" || got="$got, no summary in the log" ;;
+        update) [ ! -e "$work/ctrl-c/out.las" ] || got="$got, out.las left"
+            grep -q "^\.\.\. Updating Header \.\.\." "$work/ctrl-c/log.txt" || got="$got, no update in the log" ;;
         "done") cmp -s "$work/done/out.las" "$work/ctrl-c/out.las" || got="$got, out.las not the result" ;;
         gps) [ "$(stat -c %s "$work/ctrl-c/out.las" 2>/dev/null)" = 227 ] || got="$got, no 227-byte out.las" ;;
         esac

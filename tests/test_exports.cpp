@@ -110,8 +110,11 @@ TEST(Exports, executable_exports_nothing_else_of_its_own)
 {
     std::set<std::string> names = defined_dynamic_symbols(QUORVANE_EXE);
     std::set<std::string> expected(std::begin(kRoutines), std::end(kRoutines));
+    // A versioned name (stdout@GLIBC_2.2.5) is the C library's data, copied
+    // into the executable by the linker, not an export of its own.
     for (const std::string &name : names)
-        if (name.rfind("_", 0) != 0 && !expected.count(name) && name.find("__") == std::string::npos)
+        if (name.rfind("_", 0) != 0 && !expected.count(name) && name.find("__") == std::string::npos &&
+            name.find('@') == std::string::npos)
             ADD_FAILURE() << "unexpected export " << name;
 }
 

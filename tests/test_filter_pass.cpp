@@ -843,10 +843,19 @@ TEST_F(Interrupt, removes_the_incomplete_output_and_ends_by_the_signal)
 #ifdef _WIN32
     GTEST_SKIP() << "Windows has no POSIX signals; a console Ctrl-C is checked by scripts/test-cross.sh windows";
 #else
+    // Standard output is a file here, as in a log: what was printed before
+    // the signal is in it.
+    const std::string at_scan = prologue("Intensity", "0", "65535");
+    const std::string at_update = at_scan +
+                                  "Input Records  :     70000\n"
+                                  "Output Records :     70000\n"
+                                  "% Retained     :       100.00\n\n"
+                                  "... Updating Header ...                                                       \r";
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
         for (const char *point : {"scan", "update"}) {
             RunResult r = held_at(point, sig);
             EXPECT_EQ(r.status, killed_by(sig)) << point << " " << sig;
+            EXPECT_EQ(r.out, point[0] == 's' ? at_scan : at_update) << point << " " << sig;
             EXPECT_FALSE(file_exists(out)) << point << " " << sig;
             EXPECT_TRUE(same_las_bytes(read_file(in), before));
         }

@@ -8,7 +8,7 @@
 
 int main(int argc, char **argv)
 {
-    binary_standard_output();
+    prepare_standard_output();
     Request rq;
     if (validate_request(argc, argv, &rq) < 0 || filter_pass(&rq) < 0)
         exit(-1);

@@ -193,6 +193,8 @@ Outcome finalise_output(Pass &ps, LAS12Header &ph12)
 Outcome update_output_header(Pass &ps)
 {
     printf("... Updating Header ...%55s\r", "");
+    fflush(stdout);  // no newline: a log shows where an interrupted run was
+    test_hold("update");
     switch (update_header_in(ps.rq->filenameout, ps.ss.in_area, area_bytes(kScanBatchBytes), ps.level)) {
     case 0: return Outcome::completed;
     case UPDATE_NAME_REFUSED: release_output(); return Outcome::output_kept;
@@ -227,7 +229,6 @@ Outcome run_pass(Pass &ps)
         return o;
     fclose(ps.ss.fin);
     ps.ss.fin = nullptr;
-    test_hold("update");
     if ((o = update_output_header(ps)) != Outcome::completed)
         return o;
     release_output();

@@ -97,7 +97,7 @@ bool file_exists(const std::string &path)
 const char *const kBanner =
     "\nKelvory LiDAR Utilities"
     "\n\nDeveloped and maintained by the Quorvane maintainers"
-    "\nKelvory LiDAR Utilities project"
+    "\nKelvory LiDAR Utilities 1.0.0"
     "\nContact: through the project's issue tracker"
     "\n\n** No warranty regarding script behavior is given or implied **"
     "\n** Acknowledging the author's efforts ensures script updates and availability **\n";
