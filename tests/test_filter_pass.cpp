@@ -422,6 +422,45 @@ TEST_F(Filter, converts_coordinate_bounds_with_scale_and_offset)
 // A coordinate typed as a value the file stores selects exactly the records
 // that store it, whatever the scale and offset. The texts are made from the
 // stored integer in decimal arithmetic, as a user would read them.
+// Degrees at a scale of 0.0000001: a stored latitude has seven decimals, one
+// more than the argument check passes unless the seventh rounds the sixth up.
+// After a space it always passes and selects exactly what is stored.
+TEST_F(Filter, a_degree_value_with_seven_decimals_passes_after_a_space)
+{
+    LasOptions opts;
+    opts.scale[1] = 1e-7;
+    std::vector<LasPoint> points;
+    for (int32_t y : {440565881, 440565882, 440565882, 440565883, 440565886}) {
+        LasPoint p;
+        p.Y = y;
+        points.push_back(p);
+    }
+    make_input(opts, points);
+    RunResult refused = filter(2, "44.0565882", "44.0565882");
+    EXPECT_NE(refused.out.find("\nError in specified minimum Attribute value\n"), std::string::npos) << refused.out;
+    EXPECT_EQ(refused.status, 255);
+    EXPECT_EQ(expect_filter_matches(2, " 44.0565882", " 44.0565882").kept, 2u);
+    EXPECT_EQ(expect_filter_matches(2, "44.0565886", "44.0565886").kept, 1u);
+    EXPECT_EQ(expect_filter_matches(2, " 44.0565881", " 44.0565883").kept, 4u);
+}
+
+// The class is bits 0 to 4 of the byte; the flags above it (32 synthetic,
+// 64 key-point, 128 withheld) take part in the comparison.
+TEST_F(Filter, classification_compares_the_whole_byte_with_its_flags)
+{
+    std::vector<LasPoint> points;
+    for (uint8_t byte : {2, 34, 66, 130, 5, 2}) {
+        LasPoint p;
+        p.Classification = byte;
+        points.push_back(p);
+    }
+    make_input(LasOptions(), points);
+    EXPECT_EQ(expect_filter_matches(9, "2", "2").kept, 2u);    // unflagged ground only
+    EXPECT_EQ(expect_filter_matches(9, "0", "31").kept, 3u);   // no flag at all
+    EXPECT_EQ(expect_filter_matches(9, "0", "127").kept, 5u);  // all but the withheld
+    EXPECT_EQ(expect_filter_matches(9, "34", "34").kept, 1u);  // synthetic ground
+}
+
 TEST_F(Filter, a_coordinate_typed_as_a_stored_value_keeps_the_records_storing_it)
 {
     struct Case { int decimals; const char *offset; int64_t offset_units; };
