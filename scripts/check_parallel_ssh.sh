@@ -1,0 +1,243 @@
+#!/bin/sh
+# Runs the manual page's SEVERAL MACHINES recipes (GNU parallel over ssh) as
+# written, against an sshd of the test's own on 127.0.0.1 that plays the two
+# machines worker1 and worker2 of the recipes (two names in an ssh config of
+# the test's own, as parallel merges identical logins):
+#   scripts/check_parallel_ssh.sh [Quorvane executable] [make_las executable]
+# Only the recipes' placeholders change: /usr/local/bin/Quorvane becomes the
+# program under test and /var/tmp/quorvane a folder of the test's own; the
+# recipes' `parallel` is a wrapper that adds --ssh 'ssh -F <config>' and notes
+# its process id.
+# - shared storage: a batch is stopped with SIGTERM once some tiles are
+#   logged, then run again as the manual says: every result matches a local
+#   run byte for byte, the tile that keeps nothing leaves no result, every
+#   tile has its log, the batch ends with status 1 (one tile failed) and no
+#   tile logged with status 0 before the stop ran again;
+# - tiles sent to the workers: the same checks after one run and a second
+#   one; the workers' folder is left empty and the local tiles stay.
+# Ends with 77 (skipped) when sshd, ssh, ssh-keygen, GNU parallel or rsync is
+# missing, and 1 when sshd will not start or a check fails.
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+tool=${1:-$top/build/Quorvane}
+make_las=${2:-$top/build/make_las}
+failures=0
+fail() {
+    echo "FAILED: $*"
+    failures=$((failures + 1))
+}
+skip() {
+    echo "skipped: $*"
+    exit 77
+}
+
+[ -x "$tool" ] && [ -x "$make_las" ] || skip "$tool or $make_las is not built"
+tool=$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")
+sshd=$(command -v sshd) || sshd=/usr/sbin/sshd
+[ -x "$sshd" ] || skip "no sshd (Debian: openssh-server)"
+for program in ssh ssh-keygen parallel rsync; do
+    command -v $program >/dev/null 2>&1 || skip "no $program"
+done
+parallel=$(command -v parallel)
+"$parallel" --version 2>/dev/null | grep -q '^GNU parallel' || skip "$parallel is not GNU parallel"
+
+started=$(date +%s)
+work=$(mktemp -d)
+sshd_pid=
+cleanup() {
+    [ -z "$sshd_pid" ] || { kill "$sshd_pid" 2>/dev/null; wait "$sshd_pid" 2>/dev/null; }
+    pid=$(cat "$work/parallel.pid" 2>/dev/null) && kill "$pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' HUP INT TERM
+# Neither parallel here nor the workers' shells use the real home folder.
+export PARALLEL_HOME="$work/parallel-home"
+unset PARALLEL SSH_AUTH_SOCK
+mkdir "$work/bin" "$work/home" "$work/tiles" "$work/local-run" "$work/shared" "$work/sent"
+
+# The recipes: the example blocks of the section, unescaped.
+awk -v dir="$work" '
+    /^\.SH / { insection = ($0 == ".SH SEVERAL MACHINES"); next }
+    insection && /^\.EX/ { n++; file = dir "/block." n; printf "" > file; inblock = 1; next }
+    /^\.EE/ { inblock = 0; next }
+    insection && inblock { print > file }
+' "$top/doc/Quorvane.1"
+for block in "$work"/block.*; do
+    [ -f "$block" ] || continue
+    if grep -q 'transferfile' "$block"; then recipe=sent; else recipe=shared; fi
+    sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" -e 's/\\e/\\/g' \
+        -e "s|/usr/local/bin/Quorvane|$work/bin/Quorvane|g" \
+        -e "s|/var/tmp/quorvane|$work/workers|g" "$block" >"$work/$recipe.sh"
+done
+for recipe in shared sent; do
+    grep -q -e '--sshlogin worker1,worker2' "$work/$recipe.sh" 2>/dev/null &&
+        grep -q "$work/bin/Quorvane" "$work/$recipe.sh" ||
+        fail "SEVERAL MACHINES has no $recipe-tiles block running /usr/local/bin/Quorvane on worker1,worker2"
+done
+grep -q "$work/workers" "$work/sent.sh" 2>/dev/null || fail "the sent-tiles block has no /var/tmp/quorvane"
+[ "$failures" -eq 0 ] || exit 1
+ln -s "$tool" "$work/bin/Quorvane"
+cat >"$work/bin/parallel" <<EOF
+#!/bin/sh
+echo \$\$ >"$work/parallel.pid"
+exec "$parallel" --ssh "ssh -F $work/ssh_config" "\$@"
+EOF
+chmod +x "$work/bin/parallel"
+
+# The server, on a free port picked by trying.
+ssh-keygen -q -t ed25519 -N '' -f "$work/host_key" && ssh-keygen -q -t ed25519 -N '' -f "$work/user_key" ||
+    { echo "FAILED: ssh-keygen"; exit 1; }
+cp "$work/user_key.pub" "$work/authorized_keys"
+start_sshd() {
+    for try in 1 2 3 4 5 6; do
+        port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
+        # HOME: the workers' shells read no login files of the real home.
+        cat >"$work/sshd_config" <<EOF
+ListenAddress 127.0.0.1
+Port $port
+HostKey $work/host_key
+AuthorizedKeysFile $work/authorized_keys
+PidFile $work/sshd.pid
+UsePAM no
+StrictModes no
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+MaxStartups 100
+SetEnv HOME=$work/home
+EOF
+        : >"$work/sshd.log"
+        "$sshd" -D -e -f "$work/sshd_config" 2>"$work/sshd.log" &
+        sshd_pid=$!
+        i=0
+        while [ $i -lt 300 ] && kill -0 "$sshd_pid" 2>/dev/null; do
+            grep -q '^Server listening' "$work/sshd.log" && return 0
+            sleep 0.1
+            i=$((i + 1))
+        done
+        kill "$sshd_pid" 2>/dev/null
+        wait "$sshd_pid" 2>/dev/null
+        sshd_pid=
+        grep -q 'Address already in use' "$work/sshd.log" && continue
+        # As root sshd wants the folder that the system's ssh service makes.
+        dir=$(tr -d '\r' <"$work/sshd.log" | sed -n 's/^Missing privilege separation directory: //p')
+        [ -n "$dir" ] && [ "$(id -u)" -eq 0 ] && mkdir -p -m 755 "$dir" && continue
+        return 1
+    done
+    return 1
+}
+start_sshd || { echo "FAILED: $sshd does not start:"; cat "$work/sshd.log"; exit 1; }
+cat >"$work/ssh_config" <<EOF
+Host worker1 worker2
+    HostName 127.0.0.1
+    Port $port
+    User $(id -un)
+    IdentityFile $work/user_key
+    IdentitiesOnly yes
+    BatchMode yes
+    StrictHostKeyChecking no
+    UserKnownHostsFile $work/known_hosts
+    LogLevel ERROR
+EOF
+ssh -F "$work/ssh_config" worker2 true ||
+    { echo "FAILED: no ssh login to the test's own sshd:"; cat "$work/sshd.log"; exit 1; }
+
+# Tiles, one of which keeps nothing, and what a local run makes of them.
+tiles=12
+i=1
+while [ $i -lt $tiles ]; do
+    "$make_las" "$work/tiles/t$i.las" 3000 $((i % 4)) 2 $i || fail "make_las t$i"
+    i=$((i + 1))
+done
+"$make_las" "$work/tiles/none.las" 0 1 2 || fail "make_las none"
+cp -R "$work/tiles" "$work/shared/" && cp -R "$work/tiles" "$work/sent/" &&
+    ln -s ../tiles "$work/local-run/tiles" && mkdir "$work/local-run/ground" "$work/local-run/logs" || exit 1
+for tile in "$work"/tiles/*.las; do
+    name=$(basename "$tile" .las)
+    (cd "$work/local-run" && "$tool" "tiles/$name.las" "ground/$name.las" 9 2 2 >"logs/$name.log" 2>&1)
+done
+[ ! -e "$work/local-run/ground/none.las" ] && [ "$(ls "$work/local-run/ground" | wc -l)" -eq $((tiles - 1)) ] ||
+    { echo "FAILED: the local run does not keep points of every tile but none.las"; exit 1; }
+
+# check RECIPE: its results and logs are the local run's (the time aside).
+check() {
+    for tile in "$work"/tiles/*.las; do
+        name=$(basename "$tile" .las)
+        if [ -f "$work/local-run/ground/$name.las" ]; then
+            cmp -s "$work/local-run/ground/$name.las" "$work/$1/ground/$name.las" ||
+                fail "$1: ground/$name.las is missing or not the local run's"
+        elif [ -e "$work/$1/ground/$name.las" ]; then
+            fail "$1: $name.las keeps nothing but left ground/$name.las"
+        fi
+        for run in local-run "$1"; do
+            sed 's/^Completed in [0-9.]* seconds$//' "$work/$run/logs/$name.log" 2>/dev/null >"$work/$run.log"
+        done
+        [ -s "$work/$1.log" ] && cmp -s "$work/local-run.log" "$work/$1.log" ||
+            fail "$1: logs/$name.log is missing or not the local run's"
+    done
+}
+# finished RECIPE: the tiles its job log shows as ended with status 0.
+finished() {
+    awk -F '\t' '$1 != "Seq" && $7 == 0 && match($9, /tiles\/[^ ]*\.las/) {
+        print substr($9, RSTART + 6, RLENGTH - 10) }' "$work/$1/logs/jobs.txt" 2>/dev/null
+}
+# mark RECIPE: dates back the logs of its finished tiles, which a new run of
+# a tile would rewrite (the job log itself is rewritten without a resume).
+touch -t 200101010000 "$work/stamp"
+mark() {
+    finished "$1" >"$work/$1.finished"
+    while read -r name; do touch -t 200001010000 "$work/$1/logs/$name.log"; done <"$work/$1.finished"
+}
+not_again() {
+    while read -r name; do
+        [ -z "$(find "$work/$1/logs/$name.log" -newer "$work/stamp")" ] ||
+            fail "$1: $name.las ran again although it had ended with status 0"
+    done <"$work/$1.finished"
+}
+# run RECIPE: runs it in its folder, as a user would; sets status.
+run() {
+    (cd "$work/$1" && PATH="$work/bin:$PATH" sh "$work/$1.sh") >"$work/$1.out" 2>&1
+    status=$?
+    [ "$status" -eq 1 ] || { fail "$1: status $status, not 1 (the one tile that keeps nothing)"; cat "$work/$1.out"; }
+}
+
+# Shared storage: stopped midway, then resumed.
+(cd "$work/shared" && PATH="$work/bin:$PATH" exec sh "$work/shared.sh") >"$work/shared.out" 2>&1 &
+batch=$!
+i=0
+while [ $i -lt 1200 ] && kill -0 $batch 2>/dev/null && [ -z "$(finished shared)" ]; do
+    sleep 0.1
+    i=$((i + 1))
+done
+pid=$(cat "$work/parallel.pid" 2>/dev/null) && kill -TERM "$pid"
+wait $batch
+logged=$(awk -F '\t' '$1 != "Seq"' "$work/shared/logs/jobs.txt" 2>/dev/null | wc -l)
+mark shared
+if [ ! -s "$work/shared.finished" ] || [ "$logged" -ge $tiles ]; then
+    fail "shared: stopped with $logged of $tiles tiles logged, $(wc -l <"$work/shared.finished") with status 0"
+    cat "$work/shared.out"
+fi
+run shared
+check shared
+not_again shared
+
+# Tiles sent to the workers: one run, then another that redoes only the
+# tile that kept nothing.
+run sent
+check sent
+[ -z "$(find "$work/workers" -type f 2>/dev/null)" ] ||
+    fail "sent: $(find "$work/workers" -type f | wc -l) files left in the workers' folder"
+for tile in "$work"/tiles/*.las; do
+    cmp -s "$tile" "$work/sent/tiles/$(basename "$tile")" || fail "sent: the local $(basename "$tile") is gone or changed"
+done
+mark sent
+run sent
+check sent
+not_again sent
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) of the manual's parallel over ssh recipes failed"
+    exit 1
+fi
+echo "SEVERAL MACHINES: both recipes ran as written on $tiles tiles over ssh (shared storage stopped after" \
+    "$logged tiles and resumed) in $(($(date +%s) - started)) s"
