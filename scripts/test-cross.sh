@@ -18,7 +18,20 @@ case "$platform" in
 arm64)
     sh scripts/deps.sh cmake:cmake make:make aarch64-linux-gnu-g++:g++-aarch64-linux-gnu \
         qemu-aarch64:qemu-user /usr/src/googletest/CMakeLists.txt:googletest \
-        pkg-config:pkg-config groff:groff-base dpkg-deb:dpkg || exit 1
+        pkg-config:pkg-config groff:groff-base dpkg-deb:dpkg dpkg-shlibdeps:dpkg-dev \
+        lintian:lintian || exit 1
+    # The arm64 packages' dependencies come from dpkg-shlibdeps, which reads
+    # them from the arm64 C and C++ runtime libraries installed as Debian
+    # packages: Debian's multiarch is turned on for arm64 on this machine when
+    # it is off (which only lets such packages be installed beside the
+    # machine's own).
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+        echo "Turning on Debian's multiarch for arm64 (dpkg --add-architecture arm64)"
+        dpkg --add-architecture arm64 || exit 1
+    fi
+    sh scripts/deps.sh /usr/lib/aarch64-linux-gnu/libc.so.6:libc6:arm64 \
+        /usr/lib/aarch64-linux-gnu/libstdc++.so.6:libstdc++6:arm64 \
+        /usr/lib/aarch64-linux-gnu/libgcc_s.so.1:libgcc-s1:arm64 || exit 1
     toolchain=$root/cmake/aarch64-linux-gnu.cmake
     dir=build-arm64
     ;;

@@ -6,7 +6,7 @@
 set -u
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh cmake:cmake g++:g++ make:make /usr/include/gtest/gtest.h:libgtest-dev \
-    pkg-config:pkg-config groff:groff-base dpkg-deb:dpkg
+    pkg-config:pkg-config groff:groff-base dpkg-deb:dpkg dpkg-shlibdeps:dpkg-dev lintian:lintian
 jobs=$(nproc)
 passed=0 failed=0 skipped=0
 
