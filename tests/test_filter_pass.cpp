@@ -108,6 +108,25 @@ std::vector<LasPoint> ramp(size_t n)
     return points;
 }
 
+// A header with a coordinate system record after it.
+LasOptions with_projection()
+{
+    LasOptions opts;
+    opts.vlr_bytes = make_vlr("LASF_Projection", 34735, "GeoKeyDirectoryTag", {1, 0, 1, 0, 0, 0, 0, 0});
+    opts.vlr_count = 1;
+    return opts;
+}
+
+// What a completed run prints after the request summary when it keeps class
+// 2 of ramp(500).
+const char *const kClassTwoOfRamp500 =
+    "Input Records  :       500\n"
+    "Output Records :       244\n"
+    "% Retained     :        48.80\n\n"
+    "... Updating Header ...                                                       \r"
+    "\rHeader of file out.las has been updated    "
+    "\nCompleted in ";
+
 // The banner and request summary for in.las -> out.las, as printed.
 std::string prologue(const std::string &name, const std::string &min, const std::string &max)
 {
@@ -191,18 +210,10 @@ protected:
 
 TEST_F(Filter, completed_run_prints_the_summary_sequence_and_writes_the_kept_records)
 {
-    LasOptions opts;
-    opts.vlr_bytes = make_vlr("LASF_Projection", 34735, "GeoKeyDirectoryTag", {1, 0, 1, 0, 0, 0, 0, 0});
-    opts.vlr_count = 1;
+    const LasOptions opts = with_projection();
     make_input(opts, ramp(500));
     RunResult r = filter(9, "2", "2.4");
-    expect_completed(r, prologue("Class", "2", "2") +
-                            "Input Records  :       500\n"
-                            "Output Records :       244\n"
-                            "% Retained     :        48.80\n\n"
-                            "... Updating Header ...                                                       \r"
-                            "\rHeader of file out.las has been updated    "
-                            "\nCompleted in ");
+    expect_completed(r, prologue("Class", "2", "2") + kClassTwoOfRamp500);
     EXPECT_TRUE(same_las_bytes(read_file(out), expected_filter(read_file(in), 9, 2, 2).file));
 }
 
@@ -700,9 +711,7 @@ TEST_F(Filter, reports_the_claimed_count_and_ignores_a_trailing_partial_record)
 // disk. The output holds the hole as written zeros.
 TEST_F(Filter, reads_and_writes_point_data_past_2_gib)
 {
-    LasOptions opts;
-    opts.vlr_bytes = make_vlr("LASF_Projection", 34735, "GeoKeyDirectoryTag", {1, 0, 1, 0, 0, 0, 0, 0});
-    opts.vlr_count = 1;
+    const LasOptions opts = with_projection();
     const std::vector<unsigned char> small = las_image(opts, ramp(500));
     const std::vector<unsigned char> kept = expected_filter(small, 9, 2, 2).file;
     const size_t data = file_compare::las_layout(small).data;
@@ -717,13 +726,7 @@ TEST_F(Filter, reads_and_writes_point_data_past_2_gib)
     ASSERT_TRUE(write_at(in, past_2_gib, std::vector<unsigned char>(small.begin() + data, small.end())));
 
     RunResult r = filter(9, "2", "2.4");
-    expect_completed(r, prologue("Class", "2", "2") +
-                            "Input Records  :       500\n"
-                            "Output Records :       244\n"
-                            "% Retained     :        48.80\n\n"
-                            "... Updating Header ...                                                       \r"
-                            "\rHeader of file out.las has been updated    "
-                            "\nCompleted in ");
+    expect_completed(r, prologue("Class", "2", "2") + kClassTwoOfRamp500);
     const size_t records = kept.size() - data;
     EXPECT_EQ(file_bytes(out), past_2_gib + records);
     EXPECT_TRUE(same_las_bytes(read_range(out, 0, data), far_image_head(kept)));
