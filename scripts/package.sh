@@ -2,9 +2,8 @@
 # Makes the release's packages into packages/: the three Debian packages for
 # amd64 and for arm64 (cross-built), and the Windows zip (cross-built with
 # MinGW-w64), each by cpack in a build folder of its own, then runs lintian
-# on the Debian packages. Installs the tools when missing; for the arm64
-# packages' dependencies it turns on Debian's multiarch for arm64, as
-# scripts/test-cross.sh arm64 does.
+# on the Debian packages. Installs the tools when missing, and for the arm64
+# packages' dependencies Debian's arm64 runtime libraries (multiarch).
 #   scripts/package.sh [amd64] [arm64] [windows]   (all three by default)
 set -eu
 cd "$(dirname "$0")/.."
@@ -38,10 +37,6 @@ for target in "$@"; do
     arm64)
         sh scripts/deps.sh cmake:cmake make:make aarch64-linux-gnu-g++:g++-aarch64-linux-gnu \
             dpkg-shlibdeps:dpkg-dev lintian:lintian
-        if ! dpkg --print-foreign-architectures | grep -qx arm64; then
-            echo "Turning on Debian's multiarch for arm64 (dpkg --add-architecture arm64)"
-            dpkg --add-architecture arm64
-        fi
         sh scripts/deps.sh /usr/lib/aarch64-linux-gnu/libc.so.6:libc6:arm64 \
             /usr/lib/aarch64-linux-gnu/libstdc++.so.6:libstdc++6:arm64 \
             /usr/lib/aarch64-linux-gnu/libgcc_s.so.1:libgcc-s1:arm64

@@ -22,13 +22,7 @@ arm64)
         lintian:lintian || exit 1
     # The arm64 packages' dependencies come from dpkg-shlibdeps, which reads
     # them from the arm64 C and C++ runtime libraries installed as Debian
-    # packages: Debian's multiarch is turned on for arm64 on this machine when
-    # it is off (which only lets such packages be installed beside the
-    # machine's own).
-    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
-        echo "Turning on Debian's multiarch for arm64 (dpkg --add-architecture arm64)"
-        dpkg --add-architecture arm64 || exit 1
-    fi
+    # packages (deps.sh turns on Debian's multiarch for arm64 to install them).
     sh scripts/deps.sh /usr/lib/aarch64-linux-gnu/libc.so.6:libc6:arm64 \
         /usr/lib/aarch64-linux-gnu/libstdc++.so.6:libstdc++6:arm64 \
         /usr/lib/aarch64-linux-gnu/libgcc_s.so.1:libgcc-s1:arm64 || exit 1
@@ -113,21 +107,18 @@ if [ "$platform" = windows ]; then
     check_fail() { failed=$((failed + 1)); echo "FAIL  $1: $2"; }
     # The Windows name of a Linux path (a prefix maps / to Z:).
     winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
-    # in_wine DIR OUT PROGRAM ARG...: runs a Windows program in DIR, its
-    # standard output to OUT and error to OUT.err, and sets $st. A start
-    # that fails (status 1, nothing printed; no program run here ends so)
-    # is made once more, and counted.
+    # in_wine DIR OUT PROGRAM ARG...: runs a Windows program in DIR, as ctest
+    # does (started once more when Wine fails to start it, which is counted),
+    # its standard output to OUT and error to OUT.err, and sets $st.
     in_wine() {
         in_dir=$1 in_out=$2
         shift 2
-        for attempt in 1 2; do
-            st=0
-            (cd "$in_dir" && $wine "$@") >"$in_out" 2>"$in_out.err" || st=$?
-            if [ "$attempt" = 2 ] || [ "$st" != 1 ] || [ -s "$in_out" ] || [ -s "$in_out.err" ]; then
-                break
-            fi
+        st=0
+        (cd "$in_dir" && sh "$root/cmake/wine-start.sh" "$@") >"$in_out" 2>"$in_out.err" || st=$?
+        if grep -q "started again$" "$in_out.err"; then
             retries=$((retries + 1))
-        done
+            sed -i '/started again$/d' "$in_out.err"
+        fi
     }
     work=$root/$dir/checks
     rm -rf "$work"

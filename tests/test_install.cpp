@@ -53,6 +53,45 @@ std::string pc_libdir(const std::string &pc_dir)
     return run_ok(q(PKG_CONFIG_EXE) + " --variable=libdir Kelvory_LiDAR");
 }
 
+// Two inputs for the consumer: a LAS 1.2 format 1 file and a LAS 1.0 format
+// 0 file, made in `tmp`.
+void make_consumer_inputs(const TempDir &tmp)
+{
+    run_ok(target(MAKE_LAS_EXE) + " " + q(tmp.file("v12_fmt1.las")) + " 50 1 2 && " +
+           target(MAKE_LAS_EXE) + " " + q(tmp.file("v10_fmt0.las")) + " 50 0 0");
+}
+
+// The consumer checks both inputs and sorts four keys.
+void expect_consumer_runs(const TempDir &tmp, const std::string &exe)
+{
+    std::string a = tmp.file("v12_fmt1.las"), b = tmp.file("v10_fmt0.las");
+    EXPECT_EQ(run_ok(target(exe) + " " + q(a) + " " + q(b), false),
+              "check_las " + a + ": 6\ncheck_las " + b + ": 1\n"
+              "keys: -3 -3 0 10\nfrom: 2 0 3 1\n");
+}
+
+// Configures the consumer in `build` with CMake, `find` telling it where the
+// package is, and builds it; returns what the configuration printed.
+std::string build_consumer_with_cmake(const std::string &build, const std::string &find)
+{
+    std::string conf = run_ok(q(CMAKE_EXE) + " -S " + q(CONSUMER_SOURCE_DIR) + " -B " + q(build) + find +
+                              " -DCMAKE_C_COMPILER=" + q(C_COMPILER) + " -DCMAKE_C_FLAGS=" +
+                              q(CONSUMER_FLAGS) + " -DCMAKE_EXE_LINKER_FLAGS=" + q(CONSUMER_FLAGS));
+    run_ok(q(CMAKE_EXE) + " --build " + q(build));
+    return conf;
+}
+
+// Builds the consumer as `exe` with the flags pkg-config gives for the file
+// PKG_CONFIG_PATH names (see pc_libdir), the library found at run time in
+// `lib`.
+void build_consumer_with_pkg_config(const std::string &exe, const std::string &lib)
+{
+    std::string flags = run_ok(q(PKG_CONFIG_EXE) + " --cflags --libs Kelvory_LiDAR");
+    run_ok(q(C_COMPILER) + " -std=c11 -Wall -Wextra -Werror -pedantic " CONSUMER_FLAGS " " +
+           q(std::string(CONSUMER_SOURCE_DIR) + "/consumer.c") + " -o " + q(exe) + " " + flags +
+           " -Wl,-rpath," + q(lib));
+}
+
 class InstalledTree : public ::testing::Test {
 protected:
     TempDir tmp;
@@ -69,19 +108,9 @@ protected:
         // installed files tell them, not through the caller's environment.
         unset_env("LD_LIBRARY_PATH");
         unset_env("CMAKE_PREFIX_PATH");
-        run_ok(q(CMAKE_EXE) + " --install " + q(BUILD_DIR) + " --prefix " + q(prefix) + " && " +
-               target(MAKE_LAS_EXE) + " " + q(tmp.file("v12_fmt1.las")) + " 50 1 2 && " +
-               target(MAKE_LAS_EXE) + " " + q(tmp.file("v10_fmt0.las")) + " 50 0 0");
+        run_ok(q(CMAKE_EXE) + " --install " + q(BUILD_DIR) + " --prefix " + q(prefix));
+        make_consumer_inputs(tmp);
         ASSERT_FALSE(HasFailure());
-    }
-
-    // The consumer checks both files and sorts four keys.
-    void expect_consumer_runs(const std::string &exe)
-    {
-        std::string a = tmp.file("v12_fmt1.las"), b = tmp.file("v10_fmt0.las");
-        EXPECT_EQ(run_ok(target(exe) + " " + q(a) + " " + q(b), false),
-                  "check_las " + a + ": 6\ncheck_las " + b + ": 1\n"
-                  "keys: -3 -3 0 10\nfrom: 2 0 3 1\n");
     }
 };
 
@@ -113,18 +142,13 @@ TEST_F(InstalledTree, holds_the_tool_library_header_package_files_and_manual)
 TEST_F(InstalledTree, c_consumer_builds_through_the_cmake_package)
 {
     std::string build = tmp.file("consumer-cmake");
-    std::string conf = run_ok(q(CMAKE_EXE) + " -S " + q(CONSUMER_SOURCE_DIR) + " -B " + q(build) +
-                              " -DCMAKE_PREFIX_PATH=" + q(prefix) + " -DCMAKE_C_COMPILER=" +
-                              q(C_COMPILER) + " -DCMAKE_C_FLAGS=" + q(CONSUMER_FLAGS) +
-                              " -DCMAKE_EXE_LINKER_FLAGS=" + q(CONSUMER_FLAGS));
+    std::string conf = build_consumer_with_cmake(build, " -DCMAKE_PREFIX_PATH=" + q(prefix));
     ASSERT_FALSE(HasFailure());
     // The package found is the one just installed, not some other copy.
     EXPECT_NE(conf.find("Kelvory_LiDAR package: " + prefix + "/lib/cmake/Kelvory_LiDAR"),
               std::string::npos)
         << conf;
-    run_ok(q(CMAKE_EXE) + " --build " + q(build));
-    ASSERT_FALSE(HasFailure());
-    expect_consumer_runs(build + "/consumer");
+    expect_consumer_runs(tmp, build + "/consumer");
 }
 
 TEST_F(InstalledTree, c_consumer_builds_through_pkg_config)
@@ -135,13 +159,10 @@ TEST_F(InstalledTree, c_consumer_builds_through_pkg_config)
     std::string lib = pc_libdir(prefix + "/lib/pkgconfig");
     EXPECT_TRUE(file_exists(lib + "/libKelvory_LiDAR.so")) << lib;
     EXPECT_EQ(run_ok(q(PKG_CONFIG_EXE) + " --modversion Kelvory_LiDAR"), "1.0.0");
-    std::string flags = run_ok(q(PKG_CONFIG_EXE) + " --cflags --libs Kelvory_LiDAR");
     std::string exe = tmp.file("consumer-pc");
-    run_ok(q(C_COMPILER) + " -std=c11 -Wall -Wextra -Werror -pedantic " CONSUMER_FLAGS " " +
-           q(std::string(CONSUMER_SOURCE_DIR) + "/consumer.c") + " -o " + q(exe) + " " + flags +
-           " -Wl,-rpath," + q(lib));
+    build_consumer_with_pkg_config(exe, lib);
     ASSERT_FALSE(HasFailure());
-    expect_consumer_runs(exe);
+    expect_consumer_runs(tmp, exe);
 }
 
 // --- The Debian packages --------------------------------------------------
@@ -283,34 +304,26 @@ TEST_F(DebianPackage, c_consumer_builds_against_the_unpacked_packages)
     unset_env("LD_LIBRARY_PATH");
     const std::string root = unpack({"libkelvory-lidar1", "libkelvory-lidar-dev"});
     const std::string lib = root + "/" + libdir(), toolchain = TOOLCHAIN_FILE;
-    run_ok(target(MAKE_LAS_EXE) + " " + q(tmp.file("v12_fmt1.las")) + " 50 1 2 && " + target(MAKE_LAS_EXE) +
-           " " + q(tmp.file("v10_fmt0.las")) + " 50 0 0");
+    make_consumer_inputs(tmp);
     // A cross toolchain looks for packages under its own root only, so the
     // package's folder is named there; natively the prefix is found.
     const std::string find = toolchain.empty() ? " -DCMAKE_PREFIX_PATH=" + q(root + "/usr")
                                                : " -DCMAKE_TOOLCHAIN_FILE=" + q(toolchain) +
                                                      " -DKelvory_LiDAR_DIR=" + q(lib + "/cmake/Kelvory_LiDAR");
     const std::string build = tmp.file("consumer-cmake");
-    std::string conf = run_ok(q(CMAKE_EXE) + " -S " + q(CONSUMER_SOURCE_DIR) + " -B " + q(build) + find +
-                              " -DCMAKE_C_COMPILER=" + q(C_COMPILER) + " -DCMAKE_C_FLAGS=" + q(CONSUMER_FLAGS) +
-                              " -DCMAKE_EXE_LINKER_FLAGS=" + q(CONSUMER_FLAGS) + " && " + q(CMAKE_EXE) +
-                              " --build " + q(build));
+    std::string conf = build_consumer_with_cmake(build, find);
     ASSERT_FALSE(HasFailure());
     EXPECT_NE(conf.find("Kelvory_LiDAR package: " + lib + "/cmake/Kelvory_LiDAR"), std::string::npos) << conf;
-    const std::string a = tmp.file("v12_fmt1.las"), b = tmp.file("v10_fmt0.las");
-    const std::string expected = "check_las " + a + ": 6\ncheck_las " + b + ": 1\nkeys: -3 -3 0 10\nfrom: 2 0 3 1\n";
-    EXPECT_EQ(run_ok(target(build + "/consumer") + " " + q(a) + " " + q(b), false), expected);
+    expect_consumer_runs(tmp, build + "/consumer");
 
     if (std::string(PKG_CONFIG_EXE).empty())
         return;
     std::error_code ec;
     EXPECT_TRUE(std::filesystem::equivalent(pc_libdir(lib + "/pkgconfig"), lib, ec)) << ec.message();
     const std::string exe = tmp.file("consumer-pc");
-    run_ok(q(C_COMPILER) + " -std=c11 -Wall -Wextra -Werror " CONSUMER_FLAGS " " +
-           q(std::string(CONSUMER_SOURCE_DIR) + "/consumer.c") + " -o " + q(exe) + " $(" + q(PKG_CONFIG_EXE) +
-           " --cflags --libs Kelvory_LiDAR) -Wl,-rpath," + q(lib));
+    build_consumer_with_pkg_config(exe, lib);
     ASSERT_FALSE(HasFailure());
-    EXPECT_EQ(run_ok(target(exe) + " " + q(a) + " " + q(b), false), expected);
+    expect_consumer_runs(tmp, exe);
 }
 
 TEST(ManualPage, renders_without_warnings)

@@ -101,16 +101,13 @@ int remove_entry(const char *path, const struct stat *, int, struct FTW *)
     _exit(127);
 }
 
-}  // namespace
-
-namespace {
-
-[[noreturn]] void exec_in(const char *program, const std::string &cwd,
+// exec_program in folder `cwd` (empty: this one).
+[[noreturn]] void exec_in(const std::string &program, const std::string &cwd,
                           const std::vector<std::string> &args)
 {
-    if (chdir(cwd.c_str()) == 0)
-        exec_program(program, args);
-    _exit(127);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+        _exit(127);
+    exec_program(program, args);
 }
 
 }  // namespace
@@ -189,9 +186,7 @@ RunResult spawn(const std::string &program, const std::vector<std::string> &args
     return capture([&] {
         if (prepare)
             prepare();
-        if (!cwd.empty() && chdir(cwd.c_str()) != 0)
-            _exit(127);
-        exec_program(program, args);
+        exec_in(program, cwd, args);
     });
 }
 
