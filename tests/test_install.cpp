@@ -200,9 +200,6 @@ protected:
 #endif
         if (std::string(DPKG_DEB_EXE).empty())
             GTEST_SKIP() << "dpkg-deb is not installed; no Debian package can be built";
-        // dpkg-shlibdeps would take the emulator's library path for the
-        // target's libraries, and name their cross-build packages.
-        unset_env("LD_LIBRARY_PATH");
         const std::string toolchain = TOOLCHAIN_FILE;
         run_ok(q(CMAKE_EXE) + " -S " + q(SOURCE_DIR) + " -B " + q(dir) +
                " -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF"

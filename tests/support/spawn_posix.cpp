@@ -74,13 +74,18 @@ int remove_entry(const char *path, const struct stat *, int, struct FTW *)
 
 // Replaces the process with `program` and `args` (argv[0] is `program`). A
 // program of this build starts through the emulator of a cross build, and
-// what is preloaded is preloaded into the program, not the emulator.
+// what is preloaded is preloaded into the program, not the emulator. A
+// machine's own program started from a cross build's test does not get the
+// library path the emulator gave the test (the target's libraries; a tool
+// such as dpkg-shlibdeps would take them for its own search).
 [[noreturn]] void exec_program(const std::string &program, const std::vector<std::string> &args)
 {
     std::vector<std::string> words;
     const bool ours = program.rfind(QUORVANE_BUILD_DIR "/", 0) == 0;
     if (ours)
         words = launcher();
+    else if (!launcher().empty())
+        unsetenv("LD_LIBRARY_PATH");
     if (!words.empty()) {
         if (const char *preload = getenv("LD_PRELOAD")) {
             words.push_back("-E");
