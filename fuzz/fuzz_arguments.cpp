@@ -1,9 +1,9 @@
 // The numeric round-trip check and the suite's argument checks on arbitrary
 // texts.
 #include "Kelvory_LiDAR.h"
-#include "request.h"
+#include "cli/request.h"
 #include "fuzz_common.h"
-#include "status_routines.h"
+#include "internal/status_routines.h"
 
 #include <cmath>
 #include <string>

@@ -2,8 +2,8 @@
 // bounds taken from the first bytes of the input. A completed output must be
 // byte for byte what the independent reading of the input gives.
 #include "Kelvory_LiDAR.h"
-#include "filter_pass.h"
-#include "request.h"
+#include "run/filter_pass.h"
+#include "cli/request.h"
 #include "fuzz_common.h"
 #include "las_writer.h"
 #include "reference.h"

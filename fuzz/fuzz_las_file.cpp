@@ -2,7 +2,7 @@
 #include "Kelvory_LiDAR.h"
 #include "fuzz_common.h"
 #include "las_writer.h"
-#include "status_routines.h"
+#include "internal/status_routines.h"
 
 #include <cstring>
 

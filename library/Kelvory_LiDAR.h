@@ -2,7 +2,8 @@
  *
  * LAS header blocks and point records are byte images of the file: packed,
  * little-endian, exact sizes. They move between file and memory whole.
- * Usable from C (C11) and C++.
+ * Usable from C (C89 and later) and C++. This is the library's one public
+ * header; the headers under internal/ are the project's own.
  */
 #ifndef KELVORY_LIDAR_H
 #define KELVORY_LIDAR_H
@@ -24,8 +25,22 @@
 
 #ifdef __cplusplus
 #define KELVORY_STATIC_ASSERT(c, m) static_assert(c, m)
-#else
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define KELVORY_STATIC_ASSERT(c, m) _Static_assert(c, m)
+#else
+/* Before C11: an array type of negative size where the condition fails. */
+#define KELVORY_ASSERT_NAME(line) KELVORY_ASSERT_NAME2(line)
+#define KELVORY_ASSERT_NAME2(line) kelvory_static_assert_##line
+#define KELVORY_STATIC_ASSERT(c, m) typedef char KELVORY_ASSERT_NAME(__LINE__)[(c) ? 1 : -1]
+#endif
+
+/* The lookups below are inline where the language has inline functions. */
+#if defined(__cplusplus) || (defined(__STDC_VERSION__) && __STDC_VERSION__ >= 199901L)
+#define KELVORY_INLINE static inline
+#elif defined(__GNUC__)
+#define KELVORY_INLINE static __inline__
+#else
+#define KELVORY_INLINE static
 #endif
 
 /* Whole records are copied between file and memory, so the host must share
@@ -281,7 +296,7 @@ typedef int16_t LASType;
     case kind: return format;
 
 /* The record size of a point data format, or 0 when it has no layout. */
-static inline uint16_t las_format_record_length(int format)
+KELVORY_INLINE uint16_t las_format_record_length(int format)
 {
     switch (format) {
     KELVORY_LAS_LAYOUTS(KELVORY_FORMAT_LENGTH_CASE)
@@ -290,7 +305,7 @@ static inline uint16_t las_format_record_length(int format)
 }
 
 /* The point data format of a file kind, or -1 when the kind has no layout. */
-static inline int las_kind_format(LASType kind)
+KELVORY_INLINE int las_kind_format(LASType kind)
 {
     switch (kind) {
     KELVORY_LAS_KINDS(KELVORY_KIND_FORMAT_CASE)
@@ -299,13 +314,13 @@ static inline int las_kind_format(LASType kind)
 }
 
 /* The record size of a file kind, or 0 when the kind has no layout. */
-static inline uint16_t las_record_length(LASType kind)
+KELVORY_INLINE uint16_t las_record_length(LASType kind)
 {
     return las_format_record_length(las_kind_format(kind));
 }
 
 /* Whether records of a point data format carry GPSTime. */
-static inline int las_format_has_gps_time(int format)
+KELVORY_INLINE int las_format_has_gps_time(int format)
 {
     switch (format) {
     KELVORY_LAS_LAYOUTS(KELVORY_FORMAT_GPS_CASE)
@@ -314,10 +329,15 @@ static inline int las_format_has_gps_time(int format)
 }
 
 /* Whether records of this kind carry GPSTime. */
-static inline int las_has_gps_time(LASType kind)
+KELVORY_INLINE int las_has_gps_time(LASType kind)
 {
     return las_format_has_gps_time(las_kind_format(kind));
 }
+
+#undef KELVORY_FORMAT_LENGTH_CASE
+#undef KELVORY_FORMAT_GPS_CASE
+#undef KELVORY_KIND_FORMAT_CASE
+#undef KELVORY_INLINE
 
 /* LAS input validation. */
 KELVORY_API int16_t file_access(const char *filename);

@@ -1,7 +1,7 @@
 // Checks that the suite's tools apply to command-line arguments: plain
 // decimal numbers, Y/N flags and DEM file names.
 #include "Kelvory_LiDAR.h"
-#include "status_routines.h"
+#include "internal/status_routines.h"
 
 #include <cstdio>
 #include <cstdlib>

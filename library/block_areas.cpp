@@ -1,27 +1,14 @@
 // Block-aligned areas, from the platform's aligned allocation.
-#include "block_areas.h"
+#include "internal/block_areas.h"
 
-#include <cstdlib>
-#ifdef _WIN32
-#include <malloc.h>
-#endif
+#include "internal/platform.h"
 
 unsigned char *alloc_blocks(size_t bytes)
 {
-    const size_t size = area_bytes(bytes);
-#ifdef _WIN32
-    return (unsigned char *)_aligned_malloc(size, kBlockBytes);
-#else
-    void *area = nullptr;
-    return posix_memalign(&area, kBlockBytes, size) == 0 ? (unsigned char *)area : nullptr;
-#endif
+    return (unsigned char *)alloc_aligned(area_bytes(bytes), kBlockBytes);
 }
 
 void free_blocks(unsigned char *area)
 {
-#ifdef _WIN32
-    _aligned_free(area);
-#else
-    free(area);
-#endif
+    free_aligned(area);
 }

@@ -1,7 +1,7 @@
 // LAS input validation: can the file be opened, does its name end in the
 // extension, and which kind of LAS file is it.
 #include "Kelvory_LiDAR.h"
-#include "status_routines.h"
+#include "internal/status_routines.h"
 
 #include <cstdio>
 #include <cstring>

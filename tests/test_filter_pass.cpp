@@ -5,7 +5,7 @@
 #include "reference.h"
 #include "run_tool.h"
 
-#include "kernel_level.h"
+#include "internal/kernel_levels.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Quorvane: keeps the points of a LAS file whose chosen attribute lies in a
 // closed range. Usage: Quorvane <Input LAS> <Output LAS> <Attribute> <Min> <Max>
-#include "console.h"
-#include "filter_pass.h"
-#include "request.h"
+#include "cli/request.h"
+#include "platform/platform.h"
+#include "run/filter_pass.h"
 
 #include <cstdlib>
 

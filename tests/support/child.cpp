@@ -7,10 +7,10 @@
 // process leaves no result file. Nothing is printed but what the routine
 // prints.
 #include "Kelvory_LiDAR.h"
-#include "block_areas.h"
-#include "kernel_level.h"
-#include "record_batches.h"
-#include "status_routines.h"
+#include "internal/block_areas.h"
+#include "internal/kernel_levels.h"
+#include "internal/record_batches.h"
+#include "internal/status_routines.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -30,7 +30,7 @@ RunResult run_quorvane_in(const std::string &cwd, const std::vector<std::string>
 
 #ifndef _WIN32
 // Runs `program` (the test build of Quorvane) in `cwd`, holds it at `point`
-// (see tool/test_seam.h) and sends it `sig` there, then `then_sig` when not
+// (see tool/run/seam.h) and sends it `sig` there, then `then_sig` when not
 // 0. `prepare` runs in the child first.
 RunResult run_held(const char *program, const std::string &cwd, const std::vector<std::string> &args,
                    const char *point, int sig, const std::function<void()> &prepare = {},

@@ -4,7 +4,7 @@
  * under Wine, a terminal (scripts/test-cross.sh gives it a pseudo-terminal).
  * Usage: console_ctrl_c RESULT POINT "COMMAND LINE"
  *   POINT: where the test build of Quorvane in COMMAND LINE is held (see
- *   tool/test_seam.h) before Ctrl-C is pressed.
+ *   tool/run/seam.h) before Ctrl-C is pressed.
  */
 #include <windows.h>
 
