@@ -16,7 +16,9 @@
 #include <filesystem>
 #include <sys/stat.h>
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <sys/resource.h>
@@ -30,11 +32,13 @@ namespace {
 std::vector<const char *> available_levels()
 {
     std::vector<const char *> names;
-    for (const char *name : {"scalar", "portable", "sse2", "sse41", "avx"}) {
+#define LEVEL_NAME_OF_ROW(level, name, ...) name,
+    for (const char *name : {KERNEL_LEVELS(LEVEL_NAME_OF_ROW)}) {
         KernelLevel level;
         if (kernel_level_named(name, &level) && kernel_level_available(level))
             names.push_back(name);
     }
+#undef LEVEL_NAME_OF_ROW
     return names;
 }
 const std::vector<const char *> kAvailableLevels = available_levels();
