@@ -10,11 +10,14 @@
 # its process id.
 # - shared storage: a batch is stopped with SIGTERM once some tiles are
 #   logged, then run again as the manual says: every result matches a local
-#   run byte for byte, the tile that keeps nothing leaves no result, every
-#   tile has its log, the batch ends with status 1 (one tile failed) and no
-#   tile logged with status 0 before the stop ran again;
+#   run byte for byte, the tiles that keep nothing or are refused (format byte
+#   0x83) leave no result and are listed in logs/failed.txt with their reasons
+#   in printable text, every tile has its log, the batch ends with status 2,
+#   ground/.partial is empty and no tile logged with status 0 ran again;
 # - tiles sent to the workers: the same checks after one run and a second
-#   one; the workers' folder is left empty and the local tiles stay.
+#   one; the workers' folder is left empty and the local tiles stay;
+# - both, a finished tile made to keep nothing: its older result stays.
+# All in C.UTF-8, here and on the workers.
 # Ends with 77 (skipped) when sshd, ssh, ssh-keygen, GNU parallel or rsync is
 # missing, and 1 when sshd will not start or a check fails.
 set -u
@@ -104,7 +107,7 @@ StrictModes no
 PasswordAuthentication no
 KbdInteractiveAuthentication no
 MaxStartups 100
-SetEnv HOME=$work/home
+SetEnv HOME=$work/home LC_ALL=C.UTF-8
 EOF
         : >"$work/sshd.log"
         "$sshd" -D -e -f "$work/sshd_config" 2>"$work/sshd.log" &
@@ -142,22 +145,27 @@ EOF
 ssh -F "$work/ssh_config" worker2 true ||
     { echo "FAILED: no ssh login to the test's own sshd:"; cat "$work/sshd.log"; exit 1; }
 
-# Tiles, one of which keeps nothing, and what a local run makes of them.
-tiles=12
+# Tiles, one of which keeps nothing and one is refused, and what a local run makes of them.
+tiles=13
 i=1
-while [ $i -lt $tiles ]; do
+while [ $i -lt $((tiles - 1)) ]; do
     "$make_las" "$work/tiles/t$i.las" 3000 $((i % 4)) 2 $i || fail "make_las t$i"
     i=$((i + 1))
 done
 "$make_las" "$work/tiles/none.las" 0 1 2 || fail "make_las none"
+"$make_las" "$work/tiles/compressed.las" 3000 1 2 99 &&
+    printf '\203' | dd of="$work/tiles/compressed.las" conv=notrunc bs=1 seek=104 2>/dev/null || fail "compressed.las"
 cp -R "$work/tiles" "$work/shared/" && cp -R "$work/tiles" "$work/sent/" &&
-    ln -s ../tiles "$work/local-run/tiles" && mkdir "$work/local-run/ground" "$work/local-run/logs" || exit 1
+    ln -s ../tiles "$work/local-run/tiles" && mkdir -p "$work/local-run/ground/.partial" "$work/local-run/logs" || exit 1
 for tile in "$work"/tiles/*.las; do
     name=$(basename "$tile" .las)
-    (cd "$work/local-run" && "$tool" "tiles/$name.las" "ground/$name.las" 9 2 2 >"logs/$name.log" 2>&1)
+    (cd "$work/local-run" && "$tool" "tiles/$name.las" "ground/.partial/$name.las" 9 2 2 >"logs/$name.log" 2>&1 &&
+        mv "ground/.partial/$name.las" ground/)
 done
-[ ! -e "$work/local-run/ground/none.las" ] && [ "$(ls "$work/local-run/ground" | wc -l)" -eq $((tiles - 1)) ] ||
-    { echo "FAILED: the local run does not keep points of every tile but none.las"; exit 1; }
+[ "$(ls "$work/local-run/ground" | wc -l)" -eq $((tiles - 2)) ] ||
+    { echo "FAILED: the local run does not keep points of every tile but none.las and compressed.las"; exit 1; }
+failed="tiles/compressed.las: PointDataFormatID in tiles/compressed.las is ?. Only 0, 1, 2, or 3 is accepted
+tiles/none.las: No points retained"
 
 # check RECIPE: its results and logs are the local run's (the time aside).
 check() {
@@ -175,6 +183,8 @@ check() {
         [ -s "$work/$1.log" ] && cmp -s "$work/local-run.log" "$work/$1.log" ||
             fail "$1: logs/$name.log is missing or not the local run's"
     done
+    [ "$(LC_ALL=C sort "$work/$1/logs/failed.txt")" = "$failed" ] && [ -z "$(ls -A "$work/$1/ground/.partial" 2>/dev/null)" ] ||
+        fail "$1: logs/failed.txt is not the list of failed tiles, or ground/.partial is not empty"
 }
 # finished RECIPE: the tiles its job log shows as ended with status 0.
 finished() {
@@ -194,15 +204,15 @@ not_again() {
             fail "$1: $name.las ran again although it had ended with status 0"
     done <"$work/$1.finished"
 }
-# run RECIPE: runs it in its folder, as a user would; sets status.
+# run RECIPE [FAILED]: runs it in its folder, as a user would; FAILED (2) tiles must fail.
 run() {
-    (cd "$work/$1" && PATH="$work/bin:$PATH" sh "$work/$1.sh") >"$work/$1.out" 2>&1
+    (cd "$work/$1" && PATH="$work/bin:$PATH" LC_ALL=C.UTF-8 sh "$work/$1.sh") >"$work/$1.out" 2>&1
     status=$?
-    [ "$status" -eq 1 ] || { fail "$1: status $status, not 1 (the one tile that keeps nothing)"; cat "$work/$1.out"; }
+    [ "$status" -eq "${2:-2}" ] || { fail "$1: status $status, not ${2:-2} (the failed tiles)"; cat "$work/$1.out"; }
 }
 
 # Shared storage: stopped midway, then resumed.
-(cd "$work/shared" && PATH="$work/bin:$PATH" exec sh "$work/shared.sh") >"$work/shared.out" 2>&1 &
+(cd "$work/shared" && PATH="$work/bin:$PATH" LC_ALL=C.UTF-8 exec sh "$work/shared.sh") >"$work/shared.out" 2>&1 &
 batch=$!
 i=0
 while [ $i -lt 1200 ] && kill -0 $batch 2>/dev/null && [ -z "$(finished shared)" ]; do
@@ -234,6 +244,17 @@ mark sent
 run sent
 check sent
 not_again sent
+
+# A finished tile that now keeps nothing, run anew (the manual: remove the job log): its older result stays.
+cp "$work/tiles/none.las" "$work/tiles/t1.las" &&
+    (cd "$work/local-run" && "$tool" tiles/t1.las ground/.partial/t1.las 9 2 2 >logs/t1.log 2>&1)
+failed="$failed
+tiles/t1.las: No points retained"
+for recipe in shared sent; do
+    cp "$work/tiles/t1.las" "$work/$recipe/tiles/" && rm "$work/$recipe/logs/jobs.txt"
+    run $recipe 3
+    check $recipe
+done
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) of the manual's parallel over ssh recipes failed"

@@ -14,10 +14,12 @@
 # - a line of several runs is judged by its last, and a file it removes at
 #   its end must be gone;
 # - the many-tiles recipe (the code block that runs xargs) must read the same
-#   in the manual page and, run twice on a folder of tiles, list exactly the
-#   tile that keeps nothing, the one that is no LAS file and the upper-case
-#   name, each with its reason, leave logs without carriage returns, and end
-#   non-zero.
+#   in the manual page and, run twice in C.UTF-8 on a folder of tiles, list
+#   exactly the tile that keeps nothing, the one that is no LAS file, the one
+#   whose format byte is 0x83 and the upper-case name, each with its reason
+#   in printable text, leave logs without carriage returns, ground/.partial
+#   empty, and end non-zero; asked for GPS time, so that a (now keeping
+#   nothing) and b (its header left by the tool) fail, it keeps their results.
 # Ends with status 77 (skipped) when the programs or the sample cannot be had.
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -135,25 +137,32 @@ mkdir "$work/tiles"
     "$work/build/make_las" "$work/tiles/b.las" 300 0 0 8 &&
     "$work/build/make_las" "$work/tiles/empty.las" 0 1 2 &&
     cp "$work/tiles/a.las" "$work/tiles/UPPER.LAS" &&
-    printf 'not a LAS file\n' >"$work/tiles/broken.las" || fail "cannot make the tiles"
-want="tiles/UPPER.LAS: File extension of tiles/UPPER.LAS is not .las|\
-tiles/broken.las: tiles/broken.las is not a valid .las file|tiles/empty.las: No points retained|"
-for run in 1 2; do
-    (cd "$work" && PATH="$work/build:$PATH" sh recipe.sh) >"$work/recipe.out" 2>&1
-    status=$?
-    [ "$status" -ne 0 ] || fail "recipe run $run: status 0 although three tiles failed"
+    printf 'not a LAS file\n' >"$work/tiles/broken.las" &&
+    "$work/build/make_las" "$work/tiles/compressed.las" 300 1 2 9 &&
+    printf '\203' | dd of="$work/tiles/compressed.las" conv=notrunc bs=1 seek=104 2>/dev/null ||
+    fail "cannot make the tiles"
+[ "$(LC_ALL=C.UTF-8 locale charmap)" = UTF-8 ] || fail "no C.UTF-8 locale to run the recipe in"
+upper="tiles/UPPER.LAS: File extension of tiles/UPPER.LAS is not .las|"
+rest="tiles/broken.las: tiles/broken.las is not a valid .las file|\
+tiles/compressed.las: PointDataFormatID in tiles/compressed.las is ?. Only 0, 1, 2, or 3 is accepted|\
+tiles/empty.las: No points retained|"
+want=$upper$rest
+for run in 1 2 gps; do
+    (cd "$work" && PATH="$work/build:$PATH" LC_ALL=C.UTF-8 sh recipe.sh) >"$work/recipe.out" 2>&1
+    [ $? -ne 0 ] || fail "recipe run $run: status 0 although tiles failed"
     sorted=$(LC_ALL=C sort "$work/logs/failed.txt" 2>/dev/null | tr '\n' '|')
     [ "$sorted" = "$want" ] || fail "recipe run $run: logs/failed.txt holds '$sorted'"
-    grep -q '^tiles/empty.las: No points retained$' "$work/recipe.out" ||
-        { fail "recipe run $run: the failed tiles are not listed"; cat "$work/recipe.out"; }
+    cmp -s "$work/logs/failed.txt" "$work/recipe.out" && [ -z "$(ls -A "$work/ground/.partial")" ] ||
+        { fail "recipe run $run: other output, or files left in ground/.partial"; cat "$work/recipe.out"; }
+    [ $run = 2 ] || continue
+    ! grep -l "$(printf '\r')" "$work"/logs/*.log || fail "logs hold carriage returns"
+    [ "$(ls -A "$work/ground")" = "$(printf '.partial\na.las\nb.las')" ] && cp -R "$work/ground" "$work/kept" ||
+        fail "ground/ holds $(ls -A "$work/ground")"
+    cp "$work/tiles/empty.las" "$work/tiles/a.las" && sed -i 's/ 9 2 2 / 13 0 1000000 /' "$work/recipe.sh"
+    want="${upper}tiles/a.las: No points retained|\
+tiles/b.las: Input file (tiles/b.las) does not carry GPS Time Information (Attribute 13)|$rest"
 done
-! grep -l "$(printf '\r')" "$work"/logs/*.log || fail "logs hold carriage returns"
-for t in a b; do
-    grep -q "^Header of file ground/$t.las has been updated" "$work/logs/$t.log" ||
-        fail "tile $t was not filtered"
-done
-[ ! -e "$work/ground/empty.las" ] && [ ! -e "$work/ground/broken.las" ] &&
-    [ ! -e "$work/ground/UPPER.LAS.las" ] || fail "a failed tile left a file in ground/"
+diff -r "$work/kept" "$work/ground" || fail "a failed re-run changed ground/"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures README check(s) failed"
