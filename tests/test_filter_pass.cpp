@@ -605,15 +605,19 @@ TEST_F(Filter, the_test_build_refuses_a_kernel_level_it_does_not_have)
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "QUORVANE_KERNEL=sse3 names no kernel level\n");
     EXPECT_FALSE(file_exists(out));
+    std::vector<std::string> lacked;
     for (const char *name : {"scalar", "portable", "sse2", "sse41", "avx"}) {
         KernelLevel level;
         ASSERT_TRUE(kernel_level_named(name, &level));
         if (kernel_level_available(level))
             continue;
-        r = filter_at(name, 9, "2", "2");  // a level this processor or build lacks
+        lacked.push_back(name);
+        r = filter_at(name, 9, "2", "2");
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err, "QUORVANE_KERNEL=" + std::string(name) + ": this processor or build lacks that level\n");
     }
+    if (lacked.empty())
+        GTEST_SKIP() << "this processor and build have every level: none to see refused";
 }
 
 // Stored values at both ends of 32 bits, with bounds at, inside and beyond
