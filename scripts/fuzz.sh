@@ -6,6 +6,7 @@
 # "N passed, N failed, N skipped" (all skipped without clang's fuzzer runtime).
 set -u
 cd "$(dirname "$0")/.."
+. tests/support/count.sh
 seconds=${1:-30}
 targets="fuzz_las_file:las fuzz_filter_pass:filter fuzz_arguments:arguments fuzz_sorts:sorts"
 sh scripts/deps.sh clang:clang >/dev/null 2>&1
@@ -15,13 +16,15 @@ case "$runtime" in /*) ;; *) runtime=/missing ;; esac
 runtime=$(clang -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null)
 if [ ! -f "$runtime" ]; then
     echo "clang's libFuzzer runtime is not available: fuzzing skipped"
-    echo "0 passed, 0 failed, 4 skipped"
+    count_add 0 0 4
+    count_line
     exit 0
 fi
 if ! { cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF \
         -DQUORVANE_BENCH=OFF >/dev/null && cmake --build build-fuzz -j"$(nproc)" >/dev/null; }; then
-    echo "0 passed, 4 failed, 0 skipped"
+    count_add 0 4 0
+    count_line
     exit 1
 fi
 
@@ -55,7 +58,6 @@ done
 printf '\001\003\000\000\000\001\000\000\000\002\000\000\000' > "$seeds/sorts/ints"
 printf '\000\000\000\000\000\000\000\340\077\000\000\000\000\000\000\370\177' > "$seeds/sorts/doubles"
 
-passed=0 failed=0
 for pair in $targets; do
     target=${pair%%:*}
     corpus=fuzz-corpus/${pair#*:}
@@ -66,10 +68,10 @@ for pair in $targets; do
         grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|Done)'
     if ls build-fuzz/artifacts/"$target"-* >/dev/null 2>&1; then
         echo "$target found a failing input: build-fuzz/artifacts/"
-        failed=$((failed + 1))
+        count_add 0 1 0
     else
-        passed=$((passed + 1))
+        count_add 1 0 0
     fi
 done
-echo "$passed passed, $failed failed, 0 skipped"
-[ "$failed" -eq 0 ]
+count_line
+count_ok

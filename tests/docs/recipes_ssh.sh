@@ -3,7 +3,7 @@
 # written, against an sshd of the test's own on 127.0.0.1 that plays the two
 # machines worker1 and worker2 of the recipes (two names in an ssh config of
 # the test's own, as parallel merges identical logins):
-#   scripts/check_parallel_ssh.sh [Quorvane executable] [make_las executable]
+#   tests/docs/recipes_ssh.sh [Quorvane executable] [make_las executable]
 # Only the recipes' placeholders change: /usr/local/bin/Quorvane becomes the
 # program under test and /var/tmp/quorvane a folder of the test's own; the
 # recipes' `parallel` is a wrapper that adds --ssh 'ssh -F <config>' and notes
@@ -21,7 +21,7 @@
 # Ends with 77 (skipped) when sshd, ssh, ssh-keygen, GNU parallel or rsync is
 # missing, and 1 when sshd will not start or a check fails.
 set -u
-top=$(cd "$(dirname "$0")/.." && pwd)
+top=$(cd "$(dirname "$0")/../.." && pwd)
 tool=${1:-$top/build/Quorvane}
 make_las=${2:-$top/build/make_las}
 failures=0

@@ -2,7 +2,7 @@
 # Runs the README's examples as a new user would, in a scratch folder laid out
 # like the repository's top after ./scripts/sample.sh (build/Quorvane and
 # build/sample.las, made by the same make_las line):
-#   scripts/check_readme.sh [Quorvane executable] [make_las executable] [emulator words...]
+#   tests/docs/readme.sh [Quorvane executable] [make_las executable] [emulator words...]
 # A cross build's programs run through its emulator (the words after the two
 # programs), behind build/Quorvane and build/make_las as a user would have
 # them.
@@ -22,7 +22,7 @@
 #   nothing) and b (its header left by the tool) fail, it keeps their results.
 # Ends with status 77 (skipped) when the programs or the sample cannot be had.
 set -u
-top=$(cd "$(dirname "$0")/.." && pwd)
+top=$(cd "$(dirname "$0")/../.." && pwd)
 tool=${1:-$top/build/Quorvane}
 make_las=${2:-$top/build/make_las}
 [ $# -ge 2 ] && shift 2 || set --
