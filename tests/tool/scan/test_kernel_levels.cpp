@@ -1,17 +1,11 @@
-// Every kernel level against the scalar one, in process: the marks and the
-// copies of chunks of random records for every layout and attribute, under
-// random bounds and bounds at every edge; and the header rescan's summary.
-// The scalar level is the definition; the tool's own tests check it against
-// an independent reading.
-#include "file_compare.h"
-#include "las_writer.h"
-#include "run_tool.h"
+// The scan kernel at every kernel level against the scalar one, in process:
+// the marks and the copies of chunks of random records for every layout and
+// attribute, under random bounds and bounds at every edge; and the level
+// table's names and the kernel's dispatch. The scalar level is the
+// definition; the tool's own tests check it against an independent reading.
+#include "levels.h"
 
 #include "attributes/attributes.h"
-#include "internal/block_areas.h"
-#include "internal/kernel_levels.h"
-#include "internal/record_batches.h"
-#include "internal/status_routines.h"
 #include "scan/bounds.h"
 #include "scan/levels.h"
 #include "scan/scan.h"
@@ -24,19 +18,6 @@
 #include <random>
 
 namespace {
-
-#define LEVEL_OF_ROW(level, ...) KernelLevel::level,
-const KernelLevel kLevels[] = {KERNEL_LEVELS(LEVEL_OF_ROW)};
-#undef LEVEL_OF_ROW
-// The names are a documented interface (README, QUORVANE_KERNEL).
-const char *const kLevelNames[] = {"scalar", "portable", "sse2", "sse41", "avx"};
-static_assert(sizeof kLevels / sizeof kLevels[0] == sizeof kLevelNames / sizeof kLevelNames[0],
-              "every level has its documented name");
-
-const char *name_of(KernelLevel level)
-{
-    return kLevelNames[(int)level];
-}
 
 // Values at the edges of an attribute's field, as stored values and as
 // bounds: its extremes and their neighbours, 0 and 1, and for GPS times the
@@ -166,24 +147,7 @@ void compare_levels_for_layout(KernelLevel level, const char *layout, std::mt199
 #undef COMPARE_ATTRIBUTE
 }
 
-// Each level but the definition, against it; a level this processor or build
-// lacks is a skip that says so.
-class EachLevel : public ::testing::TestWithParam<KernelLevel> {
-protected:
-    void SetUp() override
-    {
-        if (!kernel_level_available(GetParam()))
-            GTEST_SKIP() << "this processor or build lacks the " << name_of(GetParam()) << " level";
-    }
-};
-
-std::string level_test_name(const ::testing::TestParamInfo<KernelLevel> &info)
-{
-    return name_of(info.param);
-}
-
-INSTANTIATE_TEST_SUITE_P(KernelLevels, EachLevel, ::testing::ValuesIn(std::begin(kLevels) + 1, std::end(kLevels)),
-                         level_test_name);
+INSTANTIATE_EACH_LEVEL(KernelLevels);
 
 TEST_P(EachLevel, marks_and_copies_as_the_scalar_one)
 {
@@ -192,64 +156,6 @@ TEST_P(EachLevel, marks_and_copies_as_the_scalar_one)
 #define COMPARE_LAYOUT(format, Record, gps) compare_levels_for_layout<Record>(level, #Record, rng);
     KELVORY_LAS_LAYOUTS(COMPARE_LAYOUT)
 #undef COMPARE_LAYOUT
-}
-
-// Random records, more than a batch and not a whole number of the summary's
-// runs, with the coordinate extremes and every return number among them.
-std::vector<unsigned char> random_file(uint8_t format, size_t count, std::mt19937 &rng)
-{
-    std::vector<LasPoint> points(count);
-    for (size_t i = 0; i < count; i++) {
-        LasPoint &p = points[i];
-        p.X = (int32_t)rng();
-        p.Y = (int32_t)(rng() % 2001) - 1000;
-        p.Z = i % 5 == 0 ? (int32_t)rng() : (int32_t)(rng() % 7);
-        p.bitfield = (uint8_t)rng();
-    }
-    points[count / 3].X = INT32_MIN;
-    points[count / 2].Y = INT32_MAX;
-    LasOptions opts;
-    opts.PointDataFormatID = format;
-    opts.trailing.assign(5, 0xCD);  // a partial record, which is not counted
-    return las_image(opts, points);
-}
-
-TEST_P(EachLevel, summarizes_the_header_as_the_scalar_one)
-{
-    const KernelLevel level = GetParam();
-    TempDir dir;
-    std::mt19937 rng(7);
-    for (uint8_t format = 0; format < 4; format++)
-        for (size_t count : {(size_t)1, (size_t)2, (size_t)255, (size_t)256, (size_t)509, kBatchRecords + 777}) {
-            SCOPED_TRACE("format " + std::to_string(format) + ", " + std::to_string(count) + " records");
-            const std::vector<unsigned char> file = random_file(format, count, rng);
-            const std::string scalar = dir.file("scalar.las"), other = dir.file("other.las");
-            ASSERT_TRUE(write_file(scalar, file));
-            RunResult want = run_request("update_header_status", {scalar, "scalar"});
-            ASSERT_TRUE(want.returned && want.result == 0) << want.out;
-            ASSERT_TRUE(write_file(other, file));
-            RunResult got = run_request("update_header_status", {other, name_of(level)});
-            ASSERT_TRUE(got.returned && got.result == 0) << got.out;
-            EXPECT_TRUE(same_las_bytes(read_file(other), read_file(scalar)));
-        }
-}
-
-// The tool hands the header update its own area, which must be large enough
-// for a batch of the file's records.
-TEST(KernelLevels, header_update_refuses_an_area_too_small_before_opening_the_file)
-{
-    TempDir dir;
-    std::mt19937 rng(3);
-    const std::string path = dir.file("f.las");
-    const std::vector<unsigned char> file = random_file(1, 10, rng);
-    ASSERT_TRUE(write_file(path, file));
-    const size_t needed = area_bytes(kBatchRecords * 28);
-    RunResult small = run_request("update_header_in", {path, std::to_string(needed - 1)});
-    EXPECT_EQ(small.out, "\nCannot allocate memory for storing a record of information from " + path + "\n");
-    EXPECT_TRUE(small.returned && small.result == -1);
-    EXPECT_TRUE(same_las_bytes(read_file(path), file));
-    RunResult enough = run_request("update_header_in", {path, std::to_string(needed)});
-    EXPECT_TRUE(enough.returned && enough.result == 0) << enough.out;
 }
 
 // The dispatch's answer for every file kind and attribute: GPS time is the
@@ -271,7 +177,7 @@ TEST(KernelLevels, every_layout_carries_every_attribute_but_gps_time_on_formats_
 TEST(KernelLevels, level_names_are_the_documented_ones)
 {
     KernelLevel level;
-    for (int i = 0; i < 5; i++) {
+    for (size_t i = 0; i < std::size(kLevels); i++) {
         ASSERT_TRUE(kernel_level_named(kLevelNames[i], &level)) << kLevelNames[i];
         EXPECT_EQ(level, kLevels[i]);
     }
