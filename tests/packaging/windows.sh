@@ -20,6 +20,7 @@ dll_consumer)
     samples
     if x86_64-w64-mingw32-gcc-posix -std=c11 -Wall -Wextra -Werror -I"$SOURCE/library" \
         "$SOURCE/tests/consumer/consumer.c" -L"$BUILD" -lKelvory_LiDAR -o "$work/consumer.exe" 2>"$work/link.log"; then
+        cp "$BUILD/Kelvory_LiDAR.dll" "$work/"  # Windows finds a DLL beside the program
         consumer "$work/consumer.exe"
     else
         fail "linking against the DLL: $(cat "$work/link.log")"

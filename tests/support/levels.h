@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <ostream>
 #include <string>
 
 #define TEST_LEVEL_OF_ROW(level, ...) KernelLevel::level,
@@ -22,6 +23,12 @@ static_assert(std::size(kLevels) == std::size(kLevelNames), "every level has its
 inline const char *name_of(KernelLevel level)
 {
     return kLevelNames[(int)level];
+}
+
+// GoogleTest names a level by its name.
+inline void PrintTo(KernelLevel level, std::ostream *os)
+{
+    *os << name_of(level);
 }
 
 class EachLevel : public ::testing::TestWithParam<KernelLevel> {
