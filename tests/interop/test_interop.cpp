@@ -10,32 +10,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
-// The values of attribute `attr` over the file's whole records, in
-// command-line units.
-std::vector<double> values_of(const std::vector<unsigned char> &bytes, int attr)
-{
-    LAS12Header h = header_of(bytes);
-    std::vector<double> values;
-    size_t reclen = las_format_record_length(h.PointDataFormatID);
-    for (size_t at = h.OffsetToData; at + reclen <= bytes.size(); at += reclen) {
-        double v = attribute_value(decode_point(&bytes[at], h.PointDataFormatID), attr);
-        if (attr == 3)
-            v = v * h.ZScaleFactor + h.ZOffset;
-        if (!std::isnan(v))
-            values.push_back(v);
-    }
-    std::sort(values.begin(), values.end());
-    return values;
-}
+typedef std::vector<unsigned char> Bytes;
 
 class RealFiles : public ::testing::Test {
 protected:
     std::vector<CorpusFile> corpus = corpus_files();
     TempDir dir;
+    std::string out = dir.file("out.las");
 
     void SetUp() override
     {
@@ -44,43 +28,52 @@ protected:
                             "../shared/data/las-more) is present; skipping";
     }
 
-    // Filters `in` and compares the status, the printed count and the
-    // written bytes with the independent reading.
-    void expect_filter(const std::string &in, int attr, const char *min, const char *max)
+    // Filters `in`, whose bytes are `input`, and compares the status, the
+    // printed count and the written bytes with the independent reading.
+    void expect_filter(const std::string &in, const Bytes &input, int attr, const std::string &min,
+                       const std::string &max)
     {
-        std::string out = dir.file("out.las");
-        Expected e = expected_filter(read_file(in), attr, atof(min), atof(max));
-        RunResult r = run_quorvane({in, out, std::to_string(attr), min, max});
         SCOPED_TRACE(in + " attribute " + std::to_string(attr) + " [" + min + ", " + max + "]");
+        Expected e = expected_filter(input, attr, atof(min.c_str()), atof(max.c_str()));
+        RunResult r = run_quorvane({in, out, std::to_string(attr), min, max});
         EXPECT_EQ(printed_output_records(r.out), (long)e.kept);
         EXPECT_EQ(r.status, e.kept ? 0 : 255);
-        if (e.kept == 0) {
+        if (e.kept == 0)
             EXPECT_FALSE(file_exists(out));
-            return;
-        }
-        EXPECT_TRUE(same_las_bytes(read_file(out), e.file));
+        else
+            EXPECT_TRUE(same_las_bytes(read_file(out), e.file));
         remove(out.c_str());
     }
 
-    // Filters between two quantiles of attribute `attr`, typed with six decimals.
-    void expect_filter_between_quantiles(const std::string &in, int attr, double q1, double q2)
+    // Filters between the quantiles `q1` and `q2` of attribute `attr` over
+    // the file's whole records, in command-line units, typed with six decimals.
+    void expect_filter_between_quantiles(const std::string &in, const Bytes &input, int attr,
+                                         double q1, double q2)
     {
-        std::vector<double> v = values_of(read_file(in), attr);
+        LAS12Header h = header_of(input);
+        const size_t reclen = las_format_record_length(h.PointDataFormatID);
+        std::vector<double> v;
+        for (size_t at = h.OffsetToData; at + reclen <= input.size(); at += reclen) {
+            double value = attribute_value(decode_point(&input[at], h.PointDataFormatID), attr);
+            if (attr == 3)
+                value = value * h.ZScaleFactor + h.ZOffset;
+            if (!std::isnan(value))
+                v.push_back(value);
+        }
         if (v.empty())
             return;
+        std::sort(v.begin(), v.end());
         char lo[64], hi[64];
         snprintf(lo, sizeof lo, "%.6f", v[(size_t)(q1 * (v.size() - 1))]);
         snprintf(hi, sizeof hi, "%.6f", v[(size_t)(q2 * (v.size() - 1))]);
-        expect_filter(in, attr, lo, hi);
+        expect_filter(in, input, attr, lo, hi);
     }
 };
 
 TEST_F(RealFiles, every_file_is_classified_as_its_manifest_says)
 {
-    for (const CorpusFile &f : corpus) {
-        EXPECT_EQ(run_request("check_las", {f.path}).result, f.kind)
-            << f.path;
-    }
+    for (const CorpusFile &f : corpus)
+        EXPECT_EQ(run_request("check_las", {f.path}).result, f.kind) << f.path;
 }
 
 TEST_F(RealFiles, every_accepted_file_filters_as_its_records_say)
@@ -88,11 +81,12 @@ TEST_F(RealFiles, every_accepted_file_filters_as_its_records_say)
     for (const CorpusFile &f : corpus) {
         if (f.kind < 0)
             continue;
-        expect_filter(f.path, 9, "2", "2");
-        expect_filter(f.path, 4, "0", "65535");
-        expect_filter_between_quantiles(f.path, 3, 0.25, 0.75);
+        const Bytes input = read_file(f.path);
+        expect_filter(f.path, input, 9, "2", "2");
+        expect_filter(f.path, input, 4, "0", "65535");
+        expect_filter_between_quantiles(f.path, input, 3, 0.25, 0.75);
         if (las_has_gps_time(f.kind))
-            expect_filter_between_quantiles(f.path, 13, 0.0, 0.5);
+            expect_filter_between_quantiles(f.path, input, 13, 0.0, 0.5);
     }
 }
 
@@ -101,7 +95,6 @@ TEST_F(RealFiles, every_refused_file_leaves_no_output)
     for (const CorpusFile &f : corpus) {
         if (f.kind >= 0)
             continue;
-        std::string out = dir.file("out.las");
         RunResult r = run_quorvane({f.path, out, "9", "2", "2"});
         EXPECT_EQ(r.status, 255) << f.path;
         EXPECT_FALSE(file_exists(out)) << f.path;

@@ -1,48 +1,15 @@
 // Input validation: the file probe, the extension check, the numbered
 // messages and the classification of LAS files, each message byte for byte.
-#include "run_tool.h"
 #include "las_writer.h"
+#include "run_tool.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
-std::vector<unsigned char> header_bytes(uint8_t minor, uint8_t format, uint16_t length)
-{
-    LasOptions opts;
-    opts.VersionMinor = minor;
-    opts.PointDataFormatID = format;
-    opts.PointDataRecordLength = length;
-    return las_image(opts, {});
-}
-
-class CheckLas : public ::testing::Test {
-protected:
-    TempDir dir;
-    std::string with_bytes(const std::vector<unsigned char> &bytes, const char *name = "f.las")
-    {
-        std::string path = dir.file(name);
-        EXPECT_TRUE(write_file(path, bytes));
-        return path;
-    }
-    // Checks the library's verdict and message, then that the tool refuses
-    // the same file with the same message and creates no output.
-    void expect_refused(const std::string &path, const std::string &message)
-    {
-        RunResult p = run_request("check_las", {path});
-        EXPECT_EQ(p.result, -1) << path;
-        EXPECT_EQ(p.out, message);
-        std::string out = dir.file("out.las");
-        RunResult r = run_quorvane({path, out, "9", "2", "2"});
-        EXPECT_EQ(r.out, std::string(kBanner) + summary_text(path, out, "Class", "2", "2") + message);
-        EXPECT_EQ(r.status, 255);
-        EXPECT_FALSE(file_exists(out));
-    }
-    RunResult check(const std::string &path)
-    {
-        return run_request("check_las", {path});
-    }
-};
+typedef std::vector<unsigned char> Bytes;
 
 TEST(FileAccess, answers_whether_a_file_opens_for_reading)
 {
@@ -77,14 +44,70 @@ TEST(FileExtension, accepts_exactly_a_dot_and_the_three_letters)
 
 TEST(ErrorMsg, prints_the_three_numbered_messages_and_nothing_else)
 {
-    auto say = [](int i) { return run_request("error_msg", {std::to_string(i), "t.las"}).out; };
-    EXPECT_EQ(say(1), "\nFile t.las does NOT exist\n");
-    EXPECT_EQ(say(2), "\nFile t.las already exists\n");
-    EXPECT_EQ(say(3), "\nSame file name (t.las) has been specified twice\n");
-    EXPECT_EQ(say(0), "");
-    EXPECT_EQ(say(4), "");
-    EXPECT_EQ(say(-1), "");
+    const std::pair<int, const char *> cases[] = {
+        {1, "\nFile t.las does NOT exist\n"}, {2, "\nFile t.las already exists\n"},
+        {3, "\nSame file name (t.las) has been specified twice\n"}, {0, ""}, {4, ""}, {-1, ""}};
+    for (const auto &[number, message] : cases)
+        EXPECT_EQ(run_request("error_msg", {std::to_string(number), "t.las"}).out, message) << number;
 }
+
+// The header block of a LAS 1.`minor` file of point format `format` with
+// records of `length` bytes.
+Bytes header(uint8_t minor, uint8_t format, uint16_t length)
+{
+    LasOptions opts;
+    opts.VersionMinor = minor;
+    opts.PointDataFormatID = format;
+    opts.PointDataRecordLength = length;
+    return las_image(opts, {});
+}
+Bytes cut(Bytes bytes, size_t size) { bytes.resize(size); return bytes; }
+Bytes with_byte(Bytes bytes, size_t at, unsigned char value) { bytes[at] = value; return bytes; }
+
+const Bytes kValid = header(2, 1, 28);  // LAS 1.2, format 1: kind 6
+
+// A file check_las refuses: the refusal prints `message`, in which "@"
+// stands for the file's path.
+struct Refusal {
+    const char *name;
+    std::optional<Bytes> bytes;  // none: no such file
+    const char *message;
+    const char *file = "f.las";  // its name in a fresh folder
+};
+void PrintTo(const Refusal &r, std::ostream *os) { *os << r.name; }
+
+const char *const kNotLas = "\n@ is not a valid .las file\n\n";
+const Refusal kRefusals[] = {
+    {"missing_file", std::nullopt, "Unable to open file @ in file_access()\n\nFile @ does NOT exist\n"},
+    {"upper_case_extension", kValid, "\nFile extension of @ is not .las\n", "f.LAS"},
+    {"no_dot_before_las", kValid, "\nExtension of file @ should be preceeded by a dot (.)\n", "flas1"},
+    {"wrong_signature", with_byte(kValid, 3, 'G'), kNotLas},
+    {"three_bytes", Bytes{'L', 'A', 'S'}, kNotLas},
+    {"empty", Bytes{}, kNotLas},
+    // Cut just after the signature and just before each field the check
+    // reads: the major and minor version, the format and each byte of the
+    // record length.
+    {"signature_only", cut(kValid, 4), kNotLas},
+    {"cut_before_major_version", cut(kValid, 24), kNotLas},
+    {"cut_before_minor_version", cut(kValid, 25), kNotLas},
+    {"cut_before_format", cut(kValid, 104), kNotLas},
+    {"cut_before_record_length", cut(kValid, 105), kNotLas},
+    {"cut_inside_record_length", cut(kValid, 106), kNotLas},
+    {"version_2", with_byte(kValid, 24, 2), "\nCannot handle las files of version 2.x\n"},
+    // A bad version hides a bad format.
+    {"version_1_3_and_format_9", with_byte(header(3, 1, 28), 104, 9),
+     "\nCannot handle las files of version 1.3\n"},
+    {"format_4", header(2, 4, 20), "\nPointDataFormatID in @ is 4. Only 0, 1, 2, or 3 is accepted\n"},
+    {"format_1_length_34", header(2, 1, 34),
+     "\nData format of @ (1) is incompatible with Length of Data Record (34)\n"},
+    {"format_0_length_65535", header(0, 0, 65535),
+     "\nData format of @ (0) is incompatible with Length of Data Record (65535)\n"},
+};
+
+class CheckLas : public ::testing::TestWithParam<Refusal> {
+protected:
+    TempDir dir;
+};
 
 TEST_F(CheckLas, classifies_every_handled_version_and_format)
 {
@@ -92,76 +115,38 @@ TEST_F(CheckLas, classifies_every_handled_version_and_format)
     const Case cases[] = {{0, 0, 20, 1}, {0, 1, 28, 2}, {1, 0, 20, 3}, {1, 1, 28, 4},
                           {2, 0, 20, 5}, {2, 1, 28, 6}, {2, 2, 26, 7}, {2, 3, 34, 8},
                           {0, 2, 26, 0}, {1, 3, 99, 0}, {1, 2, 0, 0}};
+    const std::string path = dir.file("f.las");
     for (const Case &c : cases) {
-        RunResult p = check(with_bytes(header_bytes(c.minor, c.format, c.length)));
+        ASSERT_TRUE(write_file(path, header(c.minor, c.format, c.length)));
+        RunResult p = run_request("check_las", {path});
         EXPECT_EQ(p.result, c.kind) << "1." << int(c.minor) << " format " << int(c.format);
         EXPECT_EQ(p.out, "");
     }
+    // Cut just after the record length: all the check reads is there.
+    ASSERT_TRUE(write_file(path, cut(kValid, 107)));
+    EXPECT_EQ(run_request("check_las", {path}).result, 6);
 }
 
-TEST_F(CheckLas, refuses_a_missing_file_with_two_messages)
+// The library's verdict and message, then the tool's refusal of the same
+// file with the same message, creating no output.
+TEST_P(CheckLas, refuses_with_one_message_and_the_tool_writes_no_output)
 {
-    expect_refused(dir.file("none.las"), "Unable to open file " + dir.file("none.las") +
-                                             " in file_access()\n\nFile " + dir.file("none.las") +
-                                             " does NOT exist\n");
-}
-
-TEST_F(CheckLas, refuses_names_without_lower_case_las_extension)
-{
-    std::string path = with_bytes(header_bytes(2, 1, 28), "f.LAS");
-    expect_refused(path, "\nFile extension of " + path + " is not .las\n");
-    path = with_bytes(header_bytes(2, 1, 28), "flas1");
-    expect_refused(path, "\nExtension of file " + path + " should be preceeded by a dot (.)\n");
-}
-
-TEST_F(CheckLas, refuses_a_wrong_signature_and_short_files)
-{
-    std::vector<unsigned char> bad = header_bytes(2, 1, 28);
-    bad[3] = 'G';
-    const std::vector<std::vector<unsigned char>> invalid = {
-        bad,
-        {'L', 'A', 'S'},
-        {},
-    };
-    for (const auto &bytes : invalid) {
-        std::string path = with_bytes(bytes);
-        expect_refused(path, "\n" + path + " is not a valid .las file\n\n");
+    const std::string path = dir.file(GetParam().file), out = dir.file("out.las");
+    if (GetParam().bytes) {
+        ASSERT_TRUE(write_file(path, *GetParam().bytes));
     }
+    std::string message = GetParam().message;
+    for (size_t at = message.find('@'); at != std::string::npos; at = message.find('@', at + path.size()))
+        message.replace(at, 1, path);
+    RunResult p = run_request("check_las", {path});
+    EXPECT_EQ(p.result, -1);
+    EXPECT_EQ(p.out, message);
+    RunResult r = run_quorvane({path, out, "9", "2", "2"});
+    EXPECT_EQ(r.out, std::string(kBanner) + summary_text(path, out, "Class", "2", "2") + message);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_FALSE(file_exists(out));
 }
-
-TEST_F(CheckLas, never_decides_on_bytes_beyond_the_end_of_the_file)
-{
-    // Cut just before each field that the check reads: the major and minor
-    // version, the format and each byte of the record length.
-    std::vector<unsigned char> full = header_bytes(2, 1, 28);
-    for (size_t size : {4u, 24u, 25u, 104u, 105u, 106u}) {
-        std::string path = with_bytes(std::vector<unsigned char>(full.begin(), full.begin() + size));
-        expect_refused(path, "\n" + path + " is not a valid .las file\n\n");
-    }
-    std::string path = with_bytes(std::vector<unsigned char>(full.begin(), full.begin() + 107));
-    EXPECT_EQ(check(path).result, 6);
-}
-
-TEST_F(CheckLas, reports_versions_and_formats_it_cannot_handle)
-{
-    std::vector<unsigned char> major2 = header_bytes(2, 1, 28);
-    major2[24] = 2;
-    expect_refused(with_bytes(major2), "\nCannot handle las files of version 2.x\n");
-    std::vector<unsigned char> v13 = header_bytes(3, 1, 28);
-    v13[104] = 9;  // a bad version hides a bad format
-    expect_refused(with_bytes(v13), "\nCannot handle las files of version 1.3\n");
-    std::string path = with_bytes(header_bytes(2, 4, 20));
-    expect_refused(path, "\nPointDataFormatID in " + path + " is 4. Only 0, 1, 2, or 3 is accepted\n");
-}
-
-TEST_F(CheckLas, refuses_a_record_length_that_does_not_fit_the_format)
-{
-    std::string path = with_bytes(header_bytes(2, 1, 34));
-    expect_refused(path, "\nData format of " + path +
-                             " (1) is incompatible with Length of Data Record (34)\n");
-    path = with_bytes(header_bytes(0, 0, 65535));
-    expect_refused(path, "\nData format of " + path +
-                             " (0) is incompatible with Length of Data Record (65535)\n");
-}
+INSTANTIATE_TEST_SUITE_P(Files, CheckLas, ::testing::ValuesIn(kRefusals),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -6,14 +6,11 @@
 
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <numeric>
 #include <random>
-#include <vector>
 
 namespace {
 
