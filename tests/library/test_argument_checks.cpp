@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 namespace {
 
@@ -64,7 +65,7 @@ TEST(DEMName, names_are_answered_by_their_last_four_characters)
         {".flt", too_short + too_short + kDEMExtension, false},
     };
     for (const auto &c : cases) {
-        RunResult r = run_request("check_DEM", {c.name}, tmp.path);  // relative to tmp
+        RunResult r = run_request("check_DEM", {c.name}, tmp.path);  // names relative to tmp
         EXPECT_EQ(r.out, c.out) << c.name;
         EXPECT_EQ(r.returned, c.returns) << c.name;
         EXPECT_EQ(r.status, c.returns ? 0 : 255) << c.name;
