@@ -38,12 +38,15 @@ Ints identity(size_t n)
     return ind;
 }
 
+template <typename Key> using CountSort = void (*)(Key *, int32_t, int32_t *);
+template <typename Key> using RangeSort = void (*)(Key *, int32_t, int32_t, int32_t *, int32_t);
+
 // Sorts a copy of `keys` (indices starting 0..n-1) with the plain family and
 // returns the arrangement, which the depth-counting family must leave too:
 // on the whole count, and on the whole range at any depth.
 template <typename Key>
-Sorted<Key> sorted_by(void (*plain)(Key *, int32_t, int32_t *), void (*counting)(Key *, int32_t, int32_t *),
-                      void (*range)(Key *, int32_t, int32_t, int32_t *, int32_t), const std::vector<Key> &keys)
+Sorted<Key> sorted_by(CountSort<Key> plain, CountSort<Key> counting, RangeSort<Key> range,
+                      const std::vector<Key> &keys)
 {
     const Sorted<Key> unsorted{keys, identity(keys.size())};
     Sorted<Key> a = unsorted, b = unsorted;
