@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -39,20 +38,30 @@ Ints identity(size_t n)
     return ind;
 }
 
-// Sorts a copy of `keys` (indices starting 0..n-1) with both families, which
-// must leave the same arrangement, and returns it.
+template <typename Key> using CountSort = void (*)(Key *, int32_t, int32_t *);
+template <typename Key> using RangeSort = void (*)(Key *, int32_t, int32_t, int32_t *, int32_t);
+
+// Sorts a copy of `keys` (indices starting 0..n-1) with the plain family and
+// returns the arrangement, which the depth-counting family must leave too:
+// on the whole count, and on the whole range at any depth.
 template <typename Key>
-Sorted<Key> sorted_by(void (*plain)(Key *, int32_t, int32_t *),
-                      void (*counting)(Key *, int32_t, int32_t *), const std::vector<Key> &keys)
+Sorted<Key> sorted_by(CountSort<Key> plain, CountSort<Key> counting, RangeSort<Key> range,
+                      const std::vector<Key> &keys)
 {
-    Sorted<Key> a{keys, identity(keys.size())}, b = a;
+    const Sorted<Key> unsorted{keys, identity(keys.size())};
+    Sorted<Key> a = unsorted, b = unsorted;
     plain(a.keys.data(), (int32_t)keys.size(), a.ind.data());
     counting(b.keys.data(), (int32_t)keys.size(), b.ind.data());
     EXPECT_TRUE(a == b) << "the depth-counting family leaves another arrangement";
+    for (int32_t deep : {INT32_MIN, -1, 0, 1, 15, INT32_MAX}) {
+        b = unsorted;
+        range(b.keys.data(), 0, (int32_t)keys.size() - 1, b.ind.data(), deep);
+        EXPECT_TRUE(a == b) << "the range at depth " << deep << " leaves another arrangement";
+    }
     return a;
 }
-Sorted<int32_t> sorted(const Ints &k) { return sorted_by(l_quicksort, l_parallel_quicksort, k); }
-Sorted<double> sorted(const Doubles &k) { return sorted_by(d_quicksort, d_parallel_quicksort, k); }
+Sorted<int32_t> sorted(const Ints &k) { return sorted_by(l_quicksort, l_parallel_quicksort, l_parallel_qs, k); }
+Sorted<double> sorted(const Doubles &k) { return sorted_by(d_quicksort, d_parallel_quicksort, d_parallel_qs, k); }
 
 // Every sort on an empty count or range (tests/support/child.cpp): with
 // descending keys and indices, where any exchange or write shows, and with
@@ -122,21 +131,15 @@ TEST(Quicksort, random_inputs_sort_validly_and_identically_in_both_families)
     }
 }
 
+// Every sort above also runs at each depth; here enough keys, and equal
+// ones, for the depth to matter, the same arrangement with either key type.
 TEST(Quicksort, any_depth_gives_the_same_arrangement)
 {
     std::mt19937 gen(5);
     Ints input(5000);
     for (int32_t &k : input)
         k = (int32_t)(gen() % 101) - 50;
-    Sorted<int32_t> expected = sorted(input);
-    for (int32_t deep : {INT32_MIN, -1, 0, 1, 15, INT32_MAX}) {
-        Sorted<int32_t> l{input, identity(input.size())};
-        l_parallel_qs(l.keys.data(), 0, (int32_t)input.size() - 1, l.ind.data(), deep);
-        EXPECT_TRUE(l == expected) << "l_parallel_qs, deep " << deep;
-        Sorted<double> d{Doubles(input.begin(), input.end()), identity(input.size())};
-        d_parallel_qs(d.keys.data(), 0, (int32_t)input.size() - 1, d.ind.data(), deep);
-        EXPECT_EQ(d.ind, expected.ind) << "d_parallel_qs, deep " << deep;
-    }
+    EXPECT_EQ(sorted(Doubles(input.begin(), input.end())).ind, sorted(input).ind);
 }
 
 // Keys whose middle element is the maximum of every range the sort meets,

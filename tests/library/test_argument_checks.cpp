@@ -1,17 +1,12 @@
 // Argument checks: exact messages and outcomes. Every call runs in a child
 // process, so the routines that end the process (status 255) can be observed
 // like the ones that return.
-#include "Kelvory_LiDAR.h"
 #include "run_tool.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -29,12 +24,6 @@ std::string not_extension(const std::string &name, const std::string &ext)
 std::string neither_extension(const std::string &name)
 {
     return not_extension(name, "asc") + not_extension(name, "flt") + kDEMExtension;
-}
-
-// check_DEM run from `dir`, so that relative names resolve there.
-RunResult dem(const std::string &name, const std::string &dir)
-{
-    return run_request("check_DEM", {name}, dir);
 }
 
 TEST(NumericArgument, accepts_digits_with_one_dot_and_one_dash_and_ends_on_anything_else)
@@ -76,7 +65,7 @@ TEST(DEMName, names_are_answered_by_their_last_four_characters)
         {".flt", too_short + too_short + kDEMExtension, false},
     };
     for (const auto &c : cases) {
-        RunResult r = dem(c.name, tmp.path);
+        RunResult r = run_request("check_DEM", {c.name}, tmp.path);  // names relative to tmp
         EXPECT_EQ(r.out, c.out) << c.name;
         EXPECT_EQ(r.returned, c.returns) << c.name;
         EXPECT_EQ(r.status, c.returns ? 0 : 255) << c.name;
@@ -96,7 +85,7 @@ TEST(DEMName, float_grid_needs_its_header_beside_it)
         {"a", false}, {"b", true}, {dir + "/elevation", true},
         {"/nonexistent/" + std::string(5000, 'x'), false}};
     for (const auto &[core, present] : cases) {
-        RunResult r = dem(core + ".flt", tmp.path);
+        RunResult r = run_request("check_DEM", {core + ".flt"}, tmp.path);
         std::string refusal =
             "Unable to open file " + core + ".hdr in file_access()\n" + kNeedsHeader;
         EXPECT_EQ(r.out, not_extension(core + ".flt", "asc") + (present ? "" : refusal)) << core;

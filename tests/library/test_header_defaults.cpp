@@ -14,6 +14,7 @@
 namespace {
 
 typedef std::vector<unsigned char> Bytes;
+const Bytes kAll255(LAS_HEADER_SIZE, 255);
 
 // The bytes no initializer writes: GUIDData4[1..7], SystemIdentifier[1..31]
 // and GeneratingSoftware[24..31].
@@ -55,23 +56,20 @@ Bytes initialized(void (*init)(Header *), const Bytes &before)
 
 TEST(HeaderDefaults, three_layouts_write_the_listed_values_and_keep_the_rest_of_any_record)
 {
-    Bytes full(LAS_HEADER_SIZE, 255), noise(LAS_HEADER_SIZE);
+    Bytes noise(LAS_HEADER_SIZE);
     std::mt19937 gen(7);
     for (unsigned char &c : noise)
         c = (unsigned char)gen();
-    for (const Bytes &before : {full, noise}) {
-        EXPECT_TRUE(
-            same_las_bytes(initialized(initialize_header10, before), expected_over(before, 0)));
-        EXPECT_TRUE(
-            same_las_bytes(initialized(initialize_header11, before), expected_over(before, 1)));
-        EXPECT_TRUE(
-            same_las_bytes(initialized(initialize_header12, before), expected_over(before, 2)));
+    for (const Bytes &before : {kAll255, noise}) {
+        EXPECT_TRUE(same_las_bytes(initialized(initialize_header10, before), expected_over(before, 0)));
+        EXPECT_TRUE(same_las_bytes(initialized(initialize_header11, before), expected_over(before, 1)));
+        EXPECT_TRUE(same_las_bytes(initialized(initialize_header12, before), expected_over(before, 2)));
     }
 }
 
 TEST(HeaderDefaults, record_of_255s_keeps_46_of_them_and_reads_as_the_listed_texts)
 {
-    Bytes after = initialized(initialize_header12, Bytes(LAS_HEADER_SIZE, 255));
+    Bytes after = initialized(initialize_header12, kAll255);
     EXPECT_EQ(std::count(after.begin(), after.end(), 255), 46);
 
     LAS12Header h = header_of(after);
