@@ -32,7 +32,7 @@ bool summarize_records(FILE *fp, unsigned char *area, uint64_t pos, size_t recle
         summarize(level, s, buf, whole, reclen);
         pos += whole * reclen;
     }
-    return !ferror(fp);
+    return !file_error(fp);
 }
 
 void no_record_memory(const char *filename)
@@ -86,7 +86,7 @@ int16_t update_open_file(const char *filename, FILE *fp, LASType kind, unsigned 
                          KernelLevel level, LAS12Header *ph)
 {
     if (!read_header_block(fp, ph)) {
-        if (ferror(fp))
+        if (file_error(fp))
             printf("\nCannot read the header of %s for header update\n\n", filename);
         else
             header_too_short(filename);
@@ -100,7 +100,7 @@ int16_t update_open_file(const char *filename, FILE *fp, LASType kind, unsigned 
     if (s.return_count == 0)
         apply_empty_start_values(s);
     store_summary(*ph, s);
-    if (seek_to(fp, 0) != 0 || fwrite(ph, 1, sizeof *ph, fp) != sizeof *ph || fflush(fp) != 0) {
+    if (seek_to(fp, 0) != 0 || file_write(ph, sizeof *ph, fp) != sizeof *ph || file_flush(fp) != 0) {
         printf("\nCannot write the header of %s\n\n", filename);
         return -1;
     }
@@ -124,7 +124,7 @@ int16_t update_header_in(const char *filename, unsigned char *area, size_t area_
         no_record_memory(filename);
         return -1;
     }
-    FILE *fp = fopen(filename, "r+b");
+    FILE *fp = file_open(filename, "r+b");
     if (!fp) {
         printf("\nCannot open binary file %s for header update\n\n", filename);
         return -1;
@@ -133,12 +133,12 @@ int16_t update_header_in(const char *filename, unsigned char *area, size_t area_
     LAS12Header *ph = (LAS12Header *)malloc(sizeof(LAS12Header));
     if (!ph) {
         printf("\nCannot allocate memory for storing %s header information\n", filename);
-        fclose(fp);
+        file_close(fp);
         return -1;
     }
     int16_t status = update_open_file(filename, fp, kind, area, level, ph);
     free(ph);
-    if (fclose(fp) != 0 && status == 0) {
+    if (file_close(fp) != 0 && status == 0) {
         printf("\nCannot write the header of %s\n\n", filename);
         status = -1;
     }

@@ -1,16 +1,18 @@
 // LAS input validation: can the file be opened, does its name end in the
 // extension, and which kind of LAS file is it.
 #include "Kelvory_LiDAR.h"
+#include "internal/platform.h"
 #include "internal/status_routines.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
 int16_t file_access(const char *filename)
 {
-    FILE *fp = fopen(filename, "r");
+    FILE *fp = file_open(filename, "r");
     if (fp) {
-        fclose(fp);
+        file_close(fp);
         return 0;
     }
     printf("Unable to open file %s in file_access()\n", filename);
@@ -52,7 +54,7 @@ namespace {
 // Reads `n` bytes; a short read means the file ends before the field.
 bool read_field(FILE *fp, void *dst, size_t n)
 {
-    return fread(dst, 1, n, fp) == n;
+    return file_read(dst, n, fp) == n;
 }
 
 #define KELVORY_KIND_MATCH(kind, minor_, format_) \
@@ -87,7 +89,7 @@ LASType check_las_stream(const char *filename, FILE *fp)
     char sig[4];
     uint8_t major = 0, minor = 0, format = 0, len[2];
     if (!read_field(fp, sig, 4) || memcmp(sig, "LASF", 4) != 0 ||
-        fseek(fp, 20, SEEK_CUR) != 0 || !read_field(fp, &major, 1)) {
+        seek_to(fp, offsetof(LAS12Header, VersionMajor)) != 0 || !read_field(fp, &major, 1)) {
         printf("\n%s is not a valid .las file\n\n", filename);
         return -1;
     }
@@ -103,7 +105,7 @@ LASType check_las_stream(const char *filename, FILE *fp)
         printf("\nCannot handle las files of version %c.%c\n", major + 48, minor + 48);
         return -1;
     }
-    if (fseek(fp, 78, SEEK_CUR) != 0 || !read_field(fp, &format, 1)) {
+    if (seek_to(fp, offsetof(LAS12Header, PointDataFormatID)) != 0 || !read_field(fp, &format, 1)) {
         printf("\n%s is not a valid .las file\n\n", filename);
         return -1;
     }
@@ -132,13 +134,13 @@ LASType check_las_why(const char *filename, bool *name_refused)
         *name_refused = true;
         return -1;
     }
-    FILE *fp = fopen(filename, "rb");
+    FILE *fp = file_open(filename, "rb");
     if (!fp) {
         printf("\nCannot open file %s in binary mode\n\n", filename);
         return -1;
     }
     LASType kind = check_las_stream(filename, fp);
-    fclose(fp);
+    file_close(fp);
     return kind;
 }
 

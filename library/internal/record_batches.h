@@ -21,14 +21,14 @@ inline void stream_whole_batches(FILE *fp)
 }
 
 // Reads the 227-byte header block from the stream's position into `ph`.
-// False when the read fails (ferror tells) or the file ends first; the
+// False when the read fails (file_error tells) or the file ends first; the
 // caller says which, the latter with header_too_short.
 bool read_header_block(FILE *fp, LAS12Header *ph);
 void header_too_short(const char *filename);
 
 // Reads the next batch of whole records of `reclen` bytes into `buf`, which
 // holds kBatchRecords of them, and returns how many were read. `*more` turns
-// false at the end of the file or on a read error (ferror tells which); a
+// false at the end of the file or on a read error (file_error tells which); a
 // trailing piece shorter than a record is not a record.
 size_t read_record_batch(FILE *fp, unsigned char *buf, size_t reclen, bool *more);
 

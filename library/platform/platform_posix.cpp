@@ -6,13 +6,15 @@
 
 int seek_to(FILE *fp, uint64_t offset)
 {
-    return fseeko(fp, (off_t)offset, SEEK_SET);
+    return fault_at_stream(FileCall::seek, fp) ? -1 : fseeko(fp, (off_t)offset, SEEK_SET);
 }
 
 uint64_t file_size(FILE *fp)
 {
     struct stat st;
-    return fstat(fileno(fp), &st) == 0 ? (uint64_t)st.st_size : 0;
+    if (fault_at_stream(FileCall::size, fp) || fstat(fileno(fp), &st) != 0)
+        return 0;
+    return (uint64_t)st.st_size;
 }
 
 void *alloc_aligned(size_t bytes, size_t alignment)

@@ -7,13 +7,15 @@
 
 int seek_to(FILE *fp, uint64_t offset)
 {
-    return _fseeki64(fp, (long long)offset, SEEK_SET);
+    return fault_at_stream(FileCall::seek, fp) ? -1 : _fseeki64(fp, (long long)offset, SEEK_SET);
 }
 
 uint64_t file_size(FILE *fp)
 {
     struct _stat64 st;
-    return _fstat64(_fileno(fp), &st) == 0 ? (uint64_t)st.st_size : 0;
+    if (fault_at_stream(FileCall::size, fp) || _fstat64(_fileno(fp), &st) != 0)
+        return 0;
+    return (uint64_t)st.st_size;
 }
 
 void *alloc_aligned(size_t bytes, size_t alignment)

@@ -12,9 +12,9 @@
 #include <sstream>
 #include <sys/stat.h>
 
-RunResult run_program(const std::string &program, const std::vector<std::string> &args)
+RunResult run_program(const std::string &program, const std::vector<std::string> &args, const std::string &cwd)
 {
-    return spawn(program, args, "", {});
+    return spawn(program, args, cwd, {});
 }
 
 std::string launcher_command()

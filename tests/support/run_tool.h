@@ -24,7 +24,7 @@ struct RunResult {
 RunResult run_quorvane(const std::vector<std::string> &args);
 
 // Runs Quorvane in folder `cwd`, after `prepare` (run in the child first:
-// limits, signal dispositions, a preloaded fault).
+// limits, signal dispositions).
 RunResult run_quorvane_in(const std::string &cwd, const std::vector<std::string> &args,
                           const std::function<void()> &prepare = {});
 
@@ -53,8 +53,10 @@ std::string launcher_command();
 // Whether this is a cross build, whose programs run under an emulator.
 bool cross_build();
 
-// Runs `program` with `args` (argv[0] is `program`).
-RunResult run_program(const std::string &program, const std::vector<std::string> &args);
+// Runs `program` with `args` (argv[0] is `program`), in folder `cwd` when
+// one is given.
+RunResult run_program(const std::string &program, const std::vector<std::string> &args,
+                      const std::string &cwd = "");
 
 // Runs the library routine `request` with `args` in a child process of its
 // own (tests/support/child.cpp), in folder `cwd` when one is given, with its

@@ -11,8 +11,7 @@
 
 // Runs `program` with `args` in folder `cwd` (empty: this one), after
 // `prepare` has run in the new process (POSIX only: limits, signal
-// dispositions, a preloaded library), and returns what it printed and how it
-// ended.
+// dispositions), and returns what it printed and how it ended.
 RunResult spawn(const std::string &program, const std::vector<std::string> &args, const std::string &cwd,
                 const std::function<void()> &prepare);
 

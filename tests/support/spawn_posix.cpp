@@ -73,8 +73,7 @@ int remove_entry(const char *path, const struct stat *, int, struct FTW *)
 }
 
 // Replaces the process with `program` and `args` (argv[0] is `program`). A
-// program of this build starts through the emulator of a cross build, and
-// what is preloaded is preloaded into the program, not the emulator. A
+// program of this build starts through the emulator of a cross build. A
 // machine's own program started from a cross build's test does not get the
 // library path the emulator gave the test (the target's libraries; a tool
 // such as dpkg-shlibdeps would take them for its own search).
@@ -86,13 +85,6 @@ int remove_entry(const char *path, const struct stat *, int, struct FTW *)
         words = launcher();
     else if (!launcher().empty())
         unsetenv("LD_LIBRARY_PATH");
-    if (!words.empty()) {
-        if (const char *preload = getenv("LD_PRELOAD")) {
-            words.push_back("-E");
-            words.push_back(std::string("LD_PRELOAD=") + preload);
-            unsetenv("LD_PRELOAD");
-        }
-    }
     words.push_back(program);
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char *> argv;

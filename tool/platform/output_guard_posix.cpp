@@ -2,6 +2,8 @@
 // creation, and its removal by a failure or an interrupt.
 #include "platform/output_guard.h"
 
+#include "internal/faults.h"
+
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -19,11 +21,42 @@ const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
 char guarded_path[PATH_MAX];
 volatile sig_atomic_t guard_armed = 0;
 
+// The guard's file calls, each of which the test build can make fail
+// (internal/faults.h).
+int file_status(const char *path, struct stat *st)
+{
+    return fault_at_path(FileCall::identity, path) ? -1 : stat(path, st);
+}
+
+int link_status(const char *path, struct stat *st)
+{
+    return fault_at_path(FileCall::examine, path) ? -1 : lstat(path, st);
+}
+
+int remove_file(const char *path)
+{
+    return fault_at_path(FileCall::remove, path) ? -1 : unlink(path);
+}
+
+char *full_path(const char *path, char *resolved)
+{
+    return fault_at_path(FileCall::resolve, path) ? nullptr : realpath(path, resolved);
+}
+
+FILE *create_file(const char *path)
+{
+    if (fault_at_path(FileCall::create, path))
+        return nullptr;
+    FILE *fp = fopen(path, "w+b");
+    fault_opened(fp, path);
+    return fp;
+}
+
 // Only regular files are ever removed; `lstat` so a link is not followed.
 bool is_regular_file(const char *path, int *err)
 {
     struct stat st;
-    if (lstat(path, &st) != 0) {
+    if (link_status(path, &st) != 0) {
         *err = errno;
         return false;
     }
@@ -31,13 +64,14 @@ bool is_regular_file(const char *path, int *err)
     return S_ISREG(st.st_mode);
 }
 
-// Async-signal-safe: lstat, unlink, sigaction and raise only.
+// Async-signal-safe: lstat, unlink, sigaction and raise only (and, in the
+// test build, the fault table, which neither locks nor allocates).
 extern "C" void on_interrupt(int sig)
 {
     if (guard_armed) {
         int err;
         if (is_regular_file(guarded_path, &err))
-            unlink(guarded_path);
+            remove_file(guarded_path);
     }
     struct sigaction dfl;
     memset(&dfl, 0, sizeof dfl);
@@ -60,9 +94,9 @@ void block_interrupts(int how, sigset_t *old)
 Identity file_identity(const char *in, const char *out)
 {
     struct stat si, so;
-    if (stat(in, &si) != 0)
+    if (file_status(in, &si) != 0)
         return Identity::input_unknown;
-    if (stat(out, &so) != 0)
+    if (file_status(out, &so) != 0)
         return errno == ENOENT || errno == ENOTDIR ? Identity::different : Identity::output_unknown;
     return si.st_dev == so.st_dev && si.st_ino == so.st_ino ? Identity::same : Identity::different;
 }
@@ -88,10 +122,10 @@ FILE *open_guarded_output(const char *filenameout)
     // No interrupt between creating the file and knowing what to remove.
     sigset_t old;
     block_interrupts(SIG_BLOCK, &old);
-    FILE *fp = fopen(filenameout, "w+b");
+    FILE *fp = create_file(filenameout);
     if (fp) {
         // Through a symbolic link the data go to the file it names.
-        if (!realpath(filenameout, guarded_path)) {
+        if (!full_path(filenameout, guarded_path)) {
             strncpy(guarded_path, filenameout, sizeof guarded_path - 1);
             guarded_path[sizeof guarded_path - 1] = '\0';
         }
@@ -112,7 +146,7 @@ int16_t remove_output(const char *filenameout)
         return 0;  // never created by this run
     int err;
     bool removable = is_regular_file(guarded_path, &err);
-    if (removable && unlink(guarded_path) != 0)
+    if (removable && remove_file(guarded_path) != 0)
         err = errno;
     guard_armed = 0;
     if (err == 0 || err == ENOENT)

@@ -4,6 +4,8 @@
 // thread of its own while the main thread goes on.
 #include "platform/output_guard.h"
 
+#include "internal/faults.h"
+
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -25,17 +27,51 @@ bool guard_armed = false;
 // A console event came while the output could not be removed.
 bool event_pending = false;
 
+// The guard's file calls, each of which the test build can make fail
+// (internal/faults.h) as Windows would, refusing access.
+bool injected(FileCall call, const char *name)
+{
+    if (!fault_at_path(call, name))
+        return false;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return true;
+}
+
+HANDLE open_file(FileCall call, const char *name, DWORD access, DWORD disposition, DWORD flags)
+{
+    if (injected(call, name))
+        return INVALID_HANDLE_VALUE;
+    return CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       disposition, flags, nullptr);
+}
+
+BOOL file_information(HANDLE h, const char *name, BY_HANDLE_FILE_INFORMATION *info)
+{
+    return !injected(FileCall::identity, name) && GetFileInformationByHandle(h, info);
+}
+
+BOOL delete_file(const char *name)
+{
+    return !injected(FileCall::remove, name) && DeleteFileA(name);
+}
+
+DWORD final_path(HANDLE h, const char *name, char *path, DWORD size)
+{
+    if (injected(FileCall::resolve, name))
+        return 0;
+    return GetFinalPathNameByHandleA(h, path, size, FILE_NAME_NORMALIZED);
+}
+
 // A file's identity is its volume serial number and file index. Returns 0,
 // or the error that kept it from being read. `disk` turns false for a device
 // or pipe, which has no identity and so is no input's.
 DWORD read_identity(const char *name, BY_HANDLE_FILE_INFORMATION *info, bool *disk)
 {
-    HANDLE h = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = open_file(FileCall::identity_open, name, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
     if (h == INVALID_HANDLE_VALUE)
         return GetLastError();
     *disk = GetFileType(h) == FILE_TYPE_DISK;
-    DWORD err = !*disk || GetFileInformationByHandle(h, info) ? 0 : GetLastError();
+    DWORD err = !*disk || file_information(h, name, info) ? 0 : GetLastError();
     CloseHandle(h);
     return err;
 }
@@ -49,7 +85,7 @@ bool no_such_file(DWORD err)
 // else the error Windows gave.
 DWORD remove_guarded(void)
 {
-    if (guarded_path[0] == '\0' || DeleteFileA(guarded_path))
+    if (guarded_path[0] == '\0' || delete_file(guarded_path))
         return 0;
     DWORD err = GetLastError();
     return no_such_file(err) ? 0 : err;
@@ -92,8 +128,9 @@ void take_guard_lock(void)
     }
 }
 
-// A stream over the handle; closes the handle when it cannot make one.
-FILE *stream_of(HANDLE h)
+// A stream over the handle of file `name`; closes the handle when it cannot
+// make one.
+FILE *stream_of(HANDLE h, const char *name)
 {
     int fd = _open_osfhandle((intptr_t)h, _O_RDWR | _O_BINARY);
     if (fd < 0) {
@@ -103,6 +140,7 @@ FILE *stream_of(HANDLE h)
     FILE *fp = _fdopen(fd, "w+b");
     if (!fp)
         _close(fd);
+    fault_opened(fp, name);
     return fp;
 }
 
@@ -112,7 +150,7 @@ void record_guarded_path(HANDLE h, const char *filenameout)
     guarded_path[0] = '\0';
     if (GetFileType(h) != FILE_TYPE_DISK)
         return;
-    DWORD n = GetFinalPathNameByHandleA(h, guarded_path, sizeof guarded_path, FILE_NAME_NORMALIZED);
+    DWORD n = final_path(h, filenameout, guarded_path, sizeof guarded_path);
     if (n == 0 || n >= sizeof guarded_path) {
         n = GetFullPathNameA(filenameout, sizeof guarded_path, guarded_path, nullptr);
         if (n == 0 || n >= sizeof guarded_path)
@@ -153,14 +191,13 @@ FILE *open_guarded_output(const char *filenameout)
     // that another program holds without letting it be deleted; a read-only
     // file is refused as well.
     AcquireSRWLockExclusive(&guard_lock);
-    HANDLE h = CreateFileA(filenameout, GENERIC_READ | GENERIC_WRITE | DELETE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = open_file(FileCall::create, filenameout, GENERIC_READ | GENERIC_WRITE | DELETE, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL);
     FILE *fp = nullptr;
     if (h != INVALID_HANDLE_VALUE) {
         record_guarded_path(h, filenameout);
         guard_armed = true;
-        fp = stream_of(h);
+        fp = stream_of(h, filenameout);
         if (!fp) {
             remove_guarded();  // created for nothing; refused as not opened
             guard_armed = false;

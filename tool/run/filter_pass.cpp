@@ -72,7 +72,7 @@ Step read_input_header(Pass &ps, LAS12Header &ph12)
 {
     const char *in = ps.rq->filenamein;
     if (!read_header_block(ps.fin, &ph12)) {
-        if (ferror(ps.fin))
+        if (file_error(ps.fin))
             printf("\nError reading input LAS file %s\n\n", in);
         else
             header_too_short(in);
@@ -94,8 +94,8 @@ bool copy_header_gap(Pass &ps, uint32_t OffsetToData)
     size_t left = OffsetToData - sizeof(LAS12Header);
     while (left > 0) {
         size_t want = left < kScanBatchBytes ? left : kScanBatchBytes;
-        size_t got = fread(ps.in_area, 1, want, ps.fin);
-        if (got && fwrite(ps.in_area, 1, got, ps.fout) != got)
+        size_t got = file_read(ps.in_area, want, ps.fin);
+        if (got && file_write(ps.in_area, got, ps.fout) != got)
             return false;
         if (got < want)
             break;
@@ -127,7 +127,7 @@ Step open_input(Pass &ps)
     case Identity::output_unknown: return refuse_output(rq);
     case Identity::different: break;
     }
-    ps.fin = fopen(rq->filenamein, "rb");
+    ps.fin = file_open(rq->filenamein, "rb");
     if (!ps.fin)
         return refuse_input(rq);
     stream_whole_batches(ps.fin);
@@ -154,7 +154,7 @@ Step open_output(Pass &ps)
 Step refuse_gps_time(Pass &ps)
 {
     printf("\nInput file (%s) does not carry GPS Time Information (Attribute 13)\n\n", ps.rq->filenamein);
-    int closed = fclose(ps.fout);
+    int closed = file_close(ps.fout);
     ps.fout = nullptr;
     if (closed != 0)
         return write_error(ps);
@@ -193,7 +193,7 @@ Step scan_point_data(Pass &ps, ScanLoop loop, const LAS12Header &ph12, double lo
 Step copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
 {
     const Request *rq = ps.rq;
-    if (fwrite(&ph12, 1, sizeof ph12, ps.fout) != sizeof ph12)
+    if (file_write(&ph12, sizeof ph12, ps.fout) != sizeof ph12)
         return write_error(ps);
     double lo = rq->AttrMin, hi = rq->AttrMax;
     convert_bounds(ph12, rq->AttrID, lo, hi);
@@ -201,23 +201,26 @@ Step copy_and_scan(Pass &ps, LASType kind, LAS12Header &ph12)
     if (las_record_length(kind) != 0 && !loop)
         return refuse_gps_time(ps);  // the one field some layouts lack
     if (!copy_header_gap(ps, ph12.OffsetToData))
-        return ferror(ps.fin) ? read_error(ps) : write_error(ps);
-    if (ferror(ps.fin) || seek_to(ps.fin, ph12.OffsetToData) != 0)
+        return file_error(ps.fin) ? read_error(ps) : write_error(ps);
+    if (file_error(ps.fin) || seek_to(ps.fin, ph12.OffsetToData) != 0)
         return read_error(ps);
     if (seek_to(ps.fout, ph12.OffsetToData) != 0)
         return write_error(ps);
     return scan_point_data(ps, loop, ph12, lo, hi);
 }
 
-// Stores the kept count in the output header and closes the output.
+// Stores the kept count in the output header and closes the output. A write
+// that failed unseen leaves the stream in error, which the close need not
+// report (glibc's does not): both are asked.
 Step finalise_output(Pass &ps, LAS12Header &ph12)
 {
     ph12.NumberOfPointReturns = ps.rec_cnt;
-    if (seek_to(ps.fout, 0) != 0 || fwrite(&ph12, 1, sizeof ph12, ps.fout) != sizeof ph12)
+    if (seek_to(ps.fout, 0) != 0 || file_write(&ph12, sizeof ph12, ps.fout) != sizeof ph12)
         return write_error(ps);
-    int closed = fclose(ps.fout);
+    const bool failed = file_error(ps.fout);
+    const int closed = file_close(ps.fout);
     ps.fout = nullptr;
-    return closed == 0 ? Step::go_on : write_error(ps);
+    return closed == 0 && !failed ? Step::go_on : write_error(ps);
 }
 
 // Has the output's counts and extents recomputed, in the input's area, whose
@@ -262,7 +265,7 @@ Step run_pass(Pass &ps)
     }
     if ((s = finalise_output(ps, ph12)) != Step::go_on)
         return s;
-    fclose(ps.fin);
+    file_close(ps.fin);
     ps.fin = nullptr;
     if ((s = update_output_header(ps)) != Step::go_on)
         return s;
@@ -274,8 +277,8 @@ Step run_pass(Pass &ps)
 // says so.
 int16_t finish(Pass &ps, Step end)
 {
-    if (ps.fin) fclose(ps.fin);
-    if (ps.fout) fclose(ps.fout);
+    if (ps.fin) file_close(ps.fin);
+    if (ps.fout) file_close(ps.fout);
     free_blocks(ps.in_area);
     free_blocks(ps.ring_area);
     if (end == Step::output_removed)

@@ -2,6 +2,8 @@
 // writes fastest.
 #include "scan/ring.h"
 
+#include "internal/platform.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -15,7 +17,7 @@ unsigned char *ring_end(const Ring &r)
 // Writes `bytes` from `from` at the output's position, which is `written`.
 bool write_out(Ring &r, const unsigned char *from, size_t bytes)
 {
-    if (bytes && fwrite(from, 1, bytes, r.fout) != bytes)
+    if (bytes && file_write(from, bytes, r.fout) != bytes)
         return false;
     r.written += bytes;
     return true;

@@ -4,6 +4,7 @@
 
 #include "attributes/attributes.h"
 #include "internal/block_areas.h"
+#include "internal/platform.h"
 #include "scan/bounds.h"
 #include "scan/levels.h"
 #include "scan/ring.h"
@@ -62,7 +63,7 @@ ScanResult scan(const ScanFiles &files, KernelLevel level, double AttrMin, doubl
         files.after_batch(in_pos);
     }
     *kept = (uint32_t)((out.gathered - files.data_pos) / RecLen);
-    return ferror(files.fin) ? ScanResult::read_error : ScanResult::ok;
+    return file_error(files.fin) ? ScanResult::read_error : ScanResult::ok;
 }
 
 }  // namespace
