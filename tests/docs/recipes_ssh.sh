@@ -22,18 +22,9 @@
 # missing, and 1 when sshd will not start or a check fails.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/tests/docs/tiles.sh"
 tool=${1:-$top/build/Quorvane}
 make_las=${2:-$top/build/make_las}
-failures=0
-fail() {
-    echo "FAILED: $*"
-    failures=$((failures + 1))
-}
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
-
 [ -x "$tool" ] && [ -x "$make_las" ] || skip "$tool or $make_las is not built"
 tool=$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")
 sshd=$(command -v sshd) || sshd=/usr/sbin/sshd
@@ -46,6 +37,7 @@ parallel=$(command -v parallel)
 
 started=$(date +%s)
 work=$(mktemp -d)
+bin=$work/bin
 sshd_pid=
 cleanup() {
     [ -z "$sshd_pid" ] || { kill "$sshd_pid" 2>/dev/null; wait "$sshd_pid" 2>/dev/null; }
@@ -57,7 +49,7 @@ trap 'exit 1' HUP INT TERM
 # Neither parallel here nor the workers' shells use the real home folder.
 export PARALLEL_HOME="$work/parallel-home"
 unset PARALLEL SSH_AUTH_SOCK
-mkdir "$work/bin" "$work/home" "$work/tiles" "$work/local-run" "$work/shared" "$work/sent"
+mkdir "$bin" "$work/home" "$work/tiles" "$work/local-run" "$work/shared" "$work/sent"
 
 # The recipes: the example blocks of the section, unescaped.
 awk -v dir="$work" '
@@ -69,36 +61,30 @@ awk -v dir="$work" '
 for block in "$work"/block.*; do
     [ -f "$block" ] || continue
     if grep -q 'transferfile' "$block"; then recipe=sent; else recipe=shared; fi
-    sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" -e 's/\\e/\\/g' \
-        -e "s|/usr/local/bin/Quorvane|$work/bin/Quorvane|g" \
-        -e "s|/var/tmp/quorvane|$work/workers|g" "$block" >"$work/$recipe.sh"
+    unescape "$block" | sed -e "s|/usr/local/bin/Quorvane|$bin/Quorvane|g" \
+        -e "s|/var/tmp/quorvane|$work/workers|g" >"$work/$recipe.sh"
 done
 for recipe in shared sent; do
-    grep -q -e '--sshlogin worker1,worker2' "$work/$recipe.sh" 2>/dev/null &&
-        grep -q "$work/bin/Quorvane" "$work/$recipe.sh" ||
+    grep -q -e '--sshlogin worker1,worker2' "$work/$recipe.sh" 2>/dev/null && grep -q "$bin/Quorvane" "$work/$recipe.sh" ||
         fail "SEVERAL MACHINES has no $recipe-tiles block running /usr/local/bin/Quorvane on worker1,worker2"
 done
 grep -q "$work/workers" "$work/sent.sh" 2>/dev/null || fail "the sent-tiles block has no /var/tmp/quorvane"
 [ "$failures" -eq 0 ] || exit 1
-ln -s "$tool" "$work/bin/Quorvane"
-cat >"$work/bin/parallel" <<EOF
+ln -s "$tool" "$bin/Quorvane"
+cat >"$bin/parallel" <<EOF
 #!/bin/sh
 echo \$\$ >"$work/parallel.pid"
 exec "$parallel" --ssh "ssh -F $work/ssh_config" "\$@"
 EOF
-chmod +x "$work/bin/parallel"
+chmod +x "$bin/parallel"
 
 # The server, on a free port picked by trying.
 ssh-keygen -q -t ed25519 -N '' -f "$work/host_key" && ssh-keygen -q -t ed25519 -N '' -f "$work/user_key" ||
     { echo "FAILED: ssh-keygen"; exit 1; }
 cp "$work/user_key.pub" "$work/authorized_keys"
-start_sshd() {
-    for try in 1 2 3 4 5 6; do
-        port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
-        # HOME: the workers' shells read no login files of the real home.
-        cat >"$work/sshd_config" <<EOF
+# HOME: the workers' shells read no login files of the real home.
+cat >"$work/sshd_config" <<EOF
 ListenAddress 127.0.0.1
-Port $port
 HostKey $work/host_key
 AuthorizedKeysFile $work/authorized_keys
 PidFile $work/sshd.pid
@@ -109,8 +95,11 @@ KbdInteractiveAuthentication no
 MaxStartups 100
 SetEnv HOME=$work/home LC_ALL=C.UTF-8
 EOF
+start_sshd() {
+    for try in 1 2 3 4 5 6; do
+        port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
         : >"$work/sshd.log"
-        "$sshd" -D -e -f "$work/sshd_config" 2>"$work/sshd.log" &
+        "$sshd" -D -e -f "$work/sshd_config" -p "$port" 2>"$work/sshd.log" &
         sshd_pid=$!
         i=0
         while [ $i -lt 300 ] && kill -0 "$sshd_pid" 2>/dev/null; do
@@ -145,16 +134,15 @@ EOF
 ssh -F "$work/ssh_config" worker2 true ||
     { echo "FAILED: no ssh login to the test's own sshd:"; cat "$work/sshd.log"; exit 1; }
 
-# Tiles, one of which keeps nothing and one is refused, and what a local run makes of them.
+# Tiles, of which empty.las keeps nothing and compressed.las is refused, and
+# what a local run makes of them.
 tiles=13
 i=1
 while [ $i -lt $((tiles - 1)) ]; do
     "$make_las" "$work/tiles/t$i.las" 3000 $((i % 4)) 2 $i || fail "make_las t$i"
     i=$((i + 1))
 done
-"$make_las" "$work/tiles/none.las" 0 1 2 || fail "make_las none"
-"$make_las" "$work/tiles/compressed.las" 3000 1 2 99 &&
-    printf '\203' | dd of="$work/tiles/compressed.las" conv=notrunc bs=1 seek=104 2>/dev/null || fail "compressed.las"
+failing_tiles "$make_las" "$work/tiles"
 cp -R "$work/tiles" "$work/shared/" && cp -R "$work/tiles" "$work/sent/" &&
     ln -s ../tiles "$work/local-run/tiles" && mkdir -p "$work/local-run/ground/.partial" "$work/local-run/logs" || exit 1
 for tile in "$work"/tiles/*.las; do
@@ -163,28 +151,30 @@ for tile in "$work"/tiles/*.las; do
         mv "ground/.partial/$name.las" ground/)
 done
 [ "$(ls "$work/local-run/ground" | wc -l)" -eq $((tiles - 2)) ] ||
-    { echo "FAILED: the local run does not keep points of every tile but none.las and compressed.las"; exit 1; }
-failed="tiles/compressed.las: PointDataFormatID in tiles/compressed.las is ?. Only 0, 1, 2, or 3 is accepted
-tiles/none.las: No points retained"
+    { echo "FAILED: the local run does not keep points of every tile but empty.las and compressed.las"; exit 1; }
+set -- "tiles/compressed.las: PointDataFormatID in tiles/compressed.las is ?. Only 0, 1, 2, or 3 is accepted" \
+    "tiles/empty.las: No points retained"
 
-# check RECIPE: its results and logs are the local run's (the time aside).
+# check RECIPE FAILED...: its results and logs are the local run's (the time
+# aside), and logs/failed.txt lists the FAILED lines.
 check() {
+    r=$1
+    shift
     for tile in "$work"/tiles/*.las; do
         name=$(basename "$tile" .las)
         if [ -f "$work/local-run/ground/$name.las" ]; then
-            cmp -s "$work/local-run/ground/$name.las" "$work/$1/ground/$name.las" ||
-                fail "$1: ground/$name.las is missing or not the local run's"
-        elif [ -e "$work/$1/ground/$name.las" ]; then
-            fail "$1: $name.las keeps nothing but left ground/$name.las"
+            cmp -s "$work/local-run/ground/$name.las" "$work/$r/ground/$name.las" ||
+                fail "$r: ground/$name.las is missing or not the local run's"
+        elif [ -e "$work/$r/ground/$name.las" ]; then
+            fail "$r: $name.las keeps nothing but left ground/$name.las"
         fi
-        for run in local-run "$1"; do
+        for run in local-run "$r"; do
             sed 's/^Completed in [0-9.]* seconds$//' "$work/$run/logs/$name.log" 2>/dev/null >"$work/$run.log"
         done
-        [ -s "$work/$1.log" ] && cmp -s "$work/local-run.log" "$work/$1.log" ||
-            fail "$1: logs/$name.log is missing or not the local run's"
+        [ -s "$work/$r.log" ] && cmp -s "$work/local-run.log" "$work/$r.log" ||
+            fail "$r: logs/$name.log is missing or not the local run's"
     done
-    [ "$(LC_ALL=C sort "$work/$1/logs/failed.txt")" = "$failed" ] && [ -z "$(ls -A "$work/$1/ground/.partial" 2>/dev/null)" ] ||
-        fail "$1: logs/failed.txt is not the list of failed tiles, or ground/.partial is not empty"
+    check_failed "$work/$r" "$r" "$@"
 }
 # finished RECIPE: the tiles its job log shows as ended with status 0.
 finished() {
@@ -192,7 +182,8 @@ finished() {
         print substr($9, RSTART + 6, RLENGTH - 10) }' "$work/$1/logs/jobs.txt" 2>/dev/null
 }
 # mark RECIPE: dates back the logs of its finished tiles, which a new run of
-# a tile would rewrite (the job log itself is rewritten without a resume).
+# a tile would rewrite (the job log itself is rewritten without a resume);
+# not_again RECIPE: none of them was.
 touch -t 200101010000 "$work/stamp"
 mark() {
     finished "$1" >"$work/$1.finished"
@@ -200,19 +191,18 @@ mark() {
 }
 not_again() {
     while read -r name; do
-        [ -z "$(find "$work/$1/logs/$name.log" -newer "$work/stamp")" ] ||
-            fail "$1: $name.las ran again although it had ended with status 0"
+        [ "$work/$1/logs/$name.log" -ot "$work/stamp" ] || fail "$1: $name.las ran again although it had ended with status 0"
     done <"$work/$1.finished"
 }
-# run RECIPE [FAILED]: runs it in its folder, as a user would; FAILED (2) tiles must fail.
+# run RECIPE [FAILED]: runs it in its folder; FAILED (2) tiles must fail.
 run() {
-    (cd "$work/$1" && PATH="$work/bin:$PATH" LC_ALL=C.UTF-8 sh "$work/$1.sh") >"$work/$1.out" 2>&1
+    run_recipe "$work/$1" "$work/$1.sh" >"$work/$1.out" 2>&1
     status=$?
     [ "$status" -eq "${2:-2}" ] || { fail "$1: status $status, not ${2:-2} (the failed tiles)"; cat "$work/$1.out"; }
 }
 
 # Shared storage: stopped midway, then resumed.
-(cd "$work/shared" && PATH="$work/bin:$PATH" LC_ALL=C.UTF-8 exec sh "$work/shared.sh") >"$work/shared.out" 2>&1 &
+run_recipe "$work/shared" "$work/shared.sh" >"$work/shared.out" 2>&1 &
 batch=$!
 i=0
 while [ $i -lt 1200 ] && kill -0 $batch 2>/dev/null && [ -z "$(finished shared)" ]; do
@@ -228,13 +218,13 @@ if [ ! -s "$work/shared.finished" ] || [ "$logged" -ge $tiles ]; then
     cat "$work/shared.out"
 fi
 run shared
-check shared
+check shared "$@"
 not_again shared
 
 # Tiles sent to the workers: one run, then another that redoes only the
-# tile that kept nothing.
+# tiles that failed.
 run sent
-check sent
+check sent "$@"
 [ -z "$(find "$work/workers" -type f 2>/dev/null)" ] ||
     fail "sent: $(find "$work/workers" -type f | wc -l) files left in the workers' folder"
 for tile in "$work"/tiles/*.las; do
@@ -242,23 +232,19 @@ for tile in "$work"/tiles/*.las; do
 done
 mark sent
 run sent
-check sent
+check sent "$@"
 not_again sent
 
-# A finished tile that now keeps nothing, run anew (the manual: remove the job log): its older result stays.
-cp "$work/tiles/none.las" "$work/tiles/t1.las" &&
+# A finished tile that now keeps nothing, run anew (the manual: remove the
+# job log): its older result stays.
+cp "$work/tiles/empty.las" "$work/tiles/t1.las" &&
     (cd "$work/local-run" && "$tool" tiles/t1.las ground/.partial/t1.las 9 2 2 >logs/t1.log 2>&1)
-failed="$failed
-tiles/t1.las: No points retained"
 for recipe in shared sent; do
-    cp "$work/tiles/t1.las" "$work/$recipe/tiles/" && rm "$work/$recipe/logs/jobs.txt"
+    cp "$work/tiles/t1.las" "$work/$recipe/tiles/" && rm "$work/$recipe/logs/jobs.txt" && keep "$work/$recipe"
     run $recipe 3
-    check $recipe
+    check $recipe "$@" "tiles/t1.las: No points retained"
+    kept "$work/$recipe" $recipe
 done
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) of the manual's parallel over ssh recipes failed"
-    exit 1
-fi
-echo "SEVERAL MACHINES: both recipes ran as written on $tiles tiles over ssh (shared storage stopped after" \
-    "$logged tiles and resumed) in $(($(date +%s) - started)) s"
+finish "the manual's parallel over ssh recipes" "SEVERAL MACHINES: both recipes ran as written on $tiles tiles \
+over ssh (shared storage stopped after $logged tiles and resumed) in $(($(date +%s) - started)) s"
