@@ -37,11 +37,6 @@ template <class List, class Test> bool any(const List &list, Test test)
     return std::any_of(list.begin(), list.end(), test);
 }
 
-bool contains(const std::vector<std::string> &list, const std::string &s)
-{
-    return any(list, [&](const std::string &item) { return item == s; });
-}
-
 struct Message {
     std::string text;   // a printed line, each conversion as kGap
     std::string where;  // file:line
@@ -77,18 +72,14 @@ std::string literal_at(const std::string &src, size_t at)
 
 const char kGap = '\x01';  // a conversion in a message
 
-// The lines of a printf format, each conversion as kGap.
-std::vector<std::string> printed_lines(const std::string &format)
+// The lines of a printf format, each conversion as kGap (a "%%" read first,
+// as the "%" it prints, is no conversion).
+std::vector<std::string> printed_lines(std::string text)
 {
-    static const std::regex conversion("%(%|[-+ #0]*[0-9]*(\\.[0-9]*)?[a-zA-Z])");
-    std::string text;
-    size_t from = 0;
-    for (std::sregex_iterator m(format.begin(), format.end(), conversion), end; m != end; ++m) {
-        text += format.substr(from, m->position() - from);
-        text += m->str() == "%%" ? '%' : kGap;
-        from = m->position() + m->length();
-    }
-    std::istringstream lines(std::regex_replace(text + format.substr(from), std::regex("[\r\n]"), "\n"));
+    text = std::regex_replace(text, std::regex("%%"), "\x02");
+    text = std::regex_replace(text, std::regex("%[-+ #0]*[0-9]*(\\.[0-9]*)?[a-zA-Z]"), std::string(1, kGap));
+    text = std::regex_replace(text, std::regex("\x02"), "%");
+    std::istringstream lines(std::regex_replace(text, std::regex("\r"), "\n"));
     std::vector<std::string> printed;
     for (std::string line; std::getline(lines, line);) {
         line = collapse_spaces(std::regex_replace(line, std::regex("\t"), " "));
@@ -109,7 +100,7 @@ std::vector<Message> source_messages(std::vector<std::string> &not_literal)
         for (const auto &entry :
              std::filesystem::recursive_directory_iterator(std::string(SOURCE_DIR) + "/" + folder)) {
             const std::filesystem::path &path = entry.path();
-            if (contains(kNotMessages, path.filename().string()) ||
+            if (std::count(kNotMessages.begin(), kNotMessages.end(), path.filename().string()) ||
                 (path.extension() != ".cpp" && path.extension() != ".h"))
                 continue;
             const std::vector<unsigned char> bytes = read_file(path.string());
@@ -121,7 +112,7 @@ std::vector<Message> source_messages(std::vector<std::string> &not_literal)
                     file + ":" + std::to_string(1 + std::count(src.begin(), src.begin() + at, '\n'));
                 const std::string text = literal_at(src, at);
                 const std::string head = (*m)[1].str() + "(" + src.substr(at, src.find_first_of(",)", at) - at);
-                if (text.empty() && !contains(kNotLiteral, head))
+                if (text.empty() && !std::count(kNotLiteral.begin(), kNotLiteral.end(), head))
                     not_literal.push_back(where + ": " + head);
                 for (const std::string &line : printed_lines(text))
                     messages.push_back({line, where});

@@ -3,14 +3,8 @@
 # after they set $work (their scratch folder) and $bin (the folder of the
 # programs the recipes run).
 failures=0
-fail() {
-    echo "FAILED: $*"
-    failures=$((failures + 1))
-}
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+skip() { echo "skipped: $*"; exit 77; }
 # finish WHAT DONE: status 1 when a check of WHAT failed, else says DONE.
 finish() {
     [ "$failures" -eq 0 ] || { echo "$failures check(s) of $1 failed"; exit 1; }
@@ -52,9 +46,5 @@ check_failed() {
 
 # keep FOLDER, then kept FOLDER WHAT: a re-run in FOLDER whose tiles fail
 # leaves ground/ as it was.
-keep() {
-    rm -rf "$1/ground.kept" && cp -R "$1/ground" "$1/ground.kept" || fail "cannot copy $1/ground"
-}
-kept() {
-    diff -r "$1/ground.kept" "$1/ground" || fail "$2: a failed re-run changed ground/"
-}
+keep() { rm -rf "$1/ground.kept" && cp -R "$1/ground" "$1/ground.kept" || fail "cannot copy $1/ground"; }
+kept() { diff -r "$1/ground.kept" "$1/ground" || fail "$2: a failed re-run changed ground/"; }
