@@ -14,8 +14,11 @@
 # after each run every result and log matches a local run's, ground/.partial
 # is empty, the tiles that keep nothing or are refused (format byte 0x83) are
 # listed in logs/failed.txt with their reasons in printable text, the batch
-# ends with status 2, and no tile logged with status 0 ran again;
-# - both, a finished tile made to keep nothing: its older result stays.
+# ends with their number as its status, and no tile logged with status 0 ran
+# again;
+# - both, run anew asked for GPS time: t1, made to keep nothing, and the
+#   tiles without GPS time, of which the tool leaves the header it wrote,
+#   fail, and their older results stay.
 # Ends with 77 (skipped) when sshd, ssh, ssh-keygen, GNU parallel or rsync is
 # missing, and 1 when sshd will not start or a check fails.
 set -u
@@ -139,14 +142,15 @@ failing_tiles "$make_las" "$work/tiles"
 tiles=$(ls "$work/tiles" | wc -l)
 cp -R "$work/tiles" "$work/shared/" && cp -R "$work/tiles" "$work/sent/" &&
     ln -s ../tiles "$work/local-run/tiles" && mkdir -p "$work/local-run/ground/.partial" "$work/local-run/logs" || exit 1
-# local_run NAME: tiles/NAME.las as the recipes run it, here.
+# local_run: every tile as the recipes run it (with the bounds $filter), here.
+filter="9 2 2"
 local_run() (
-    cd "$work/local-run" && "$tool" "tiles/$1.las" "ground/.partial/$1.las" 9 2 2 >"logs/$1.log" 2>&1 &&
-        mv "ground/.partial/$1.las" ground/
+    cd "$work/local-run" && for tile in tiles/*.las; do
+        name=$(basename "$tile" .las)
+        "$tool" "$tile" "ground/.partial/$name.las" $filter >"logs/$name.log" 2>&1 && mv "ground/.partial/$name.las" ground/
+    done
 )
-for tile in "$work"/tiles/*.las; do
-    local_run "$(basename "$tile" .las)"
-done
+local_run
 [ "$(ls "$work/local-run/ground" | wc -l)" -eq $((tiles - 2)) ] ||
     { echo "FAILED: the local run does not keep points of every tile but empty.las and compressed.las"; exit 1; }
 set -- "tiles/compressed.las: PointDataFormatID in tiles/compressed.las is ?. Only 0, 1, 2, or 3 is accepted" \
@@ -170,6 +174,8 @@ run() {
     logs local-run >"$work/local-run.logs" && logs "$r" >"$work/$r.logs"
     diff -u "$work/local-run.logs" "$work/$r.logs" || fail "$r: the tiles' logs are not the local run's"
     check_failed "$work/$r" "$r" "$@"
+    [ -z "$(find "$work/workers" -type f 2>/dev/null)" ] ||
+        fail "$r: $(find "$work/workers" -type f | wc -l) files left in the workers' folder"
 }
 # finished RECIPE: the tiles its job log shows as ended with status 0.
 finished() {
@@ -184,7 +190,7 @@ mark() {
     (cd "$work/$1/logs" && xargs -r touch -t 200001010000 <"$work/$1.finished")
 }
 not_again() {
-    again=$(cd "$work/$1/logs" && xargs -r find -newermt 2001-01-01 <"$work/$1.finished")
+    again=$(cd "$work/$1/logs" && find . -name '*.log' -newermt 2001-01-01 | cut -c 3- | grep -Fx -f "$work/$1.finished")
     [ -z "$again" ] || fail "$1: ran again although they had ended with status 0:" $again
 }
 
@@ -210,20 +216,25 @@ not_again shared
 # Tiles sent to the workers: one run, then another that redoes only the
 # tiles that failed.
 run sent "$@"
-[ -z "$(find "$work/workers" -type f 2>/dev/null)" ] ||
-    fail "sent: $(find "$work/workers" -type f | wc -l) files left in the workers' folder"
 diff -r "$work/tiles" "$work/sent/tiles" || fail "sent: the local tiles are gone or changed"
 mark sent
 run sent "$@"
 not_again sent
 
-# A finished tile that now keeps nothing, run anew (the manual: remove the
-# job log): its older result stays.
-cp "$work/tiles/empty.las" "$work/tiles/t1.las" && local_run t1
+# Run anew (the manual: remove the job log) asked for GPS time, with t1 made
+# to keep nothing: the tiles that fail keep their older results, which the
+# local run keeps too.
+cp "$work/tiles/empty.las" "$work/tiles/t1.las" && filter="13 0 1000000" && local_run
+set -- "$@" "tiles/t1.las: No points retained" \
+    "tiles/t2.las: Input file (tiles/t2.las) does not carry GPS Time Information (Attribute 13)" \
+    "tiles/t4.las: Input file (tiles/t4.las) does not carry GPS Time Information (Attribute 13)" \
+    "tiles/t6.las: Input file (tiles/t6.las) does not carry GPS Time Information (Attribute 13)" \
+    "tiles/t8.las: Input file (tiles/t8.las) does not carry GPS Time Information (Attribute 13)" \
+    "tiles/t10.las: Input file (tiles/t10.las) does not carry GPS Time Information (Attribute 13)"
 for recipe in shared sent; do
-    cp "$work/tiles/t1.las" "$work/$recipe/tiles/" && rm "$work/$recipe/logs/jobs.txt" && keep "$work/$recipe"
-    run $recipe "$@" "tiles/t1.las: No points retained"
-    kept "$work/$recipe" $recipe
+    cp "$work/tiles/t1.las" "$work/$recipe/tiles/" && rm "$work/$recipe/logs/jobs.txt" &&
+        sed -i 's/ 9 2 2 / 13 0 1000000 /' "$work/$recipe.sh"
+    run $recipe "$@"
 done
 
 finish "the manual's parallel over ssh recipes" "SEVERAL MACHINES: both recipes ran as written on $tiles tiles \

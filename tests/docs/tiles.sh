@@ -43,8 +43,3 @@ check_failed() {
     [ -z "$(ls -A "$folder/ground/.partial" 2>/dev/null)" ] ||
         fail "$what: ground/.partial holds" $(ls -A "$folder/ground/.partial")
 }
-
-# keep FOLDER, then kept FOLDER WHAT: a re-run in FOLDER whose tiles fail
-# leaves ground/ as it was.
-keep() { rm -rf "$1/ground.kept" && cp -R "$1/ground" "$1/ground.kept" || fail "cannot copy $1/ground"; }
-kept() { diff -r "$1/ground.kept" "$1/ground" || fail "$2: a failed re-run changed ground/"; }
