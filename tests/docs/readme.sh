@@ -23,44 +23,27 @@
 # Ends with status 77 (skipped) when the programs or the sample cannot be had.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/tests/docs/tiles.sh"
 tool=${1:-$top/build/Quorvane}
 make_las=${2:-$top/build/make_las}
 [ $# -ge 2 ] && shift 2 || set --
+emulator="$*"
 readme=$top/README.md
-failures=0
-fail() {
-    echo "FAILED: $*"
-    failures=$((failures + 1))
-}
-
-[ -x "$tool" ] && [ -x "$make_las" ] || {
-    echo "skipped: $tool or $make_las is not built"
-    exit 77
-}
+[ -x "$tool" ] && [ -x "$make_las" ] || skip "$tool or $make_las is not built"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/build"
+bin=$work/build
+mkdir "$bin"
 # place PROGRAM NAME: build/NAME runs PROGRAM, through the emulator if any.
 place() {
-    if [ -z "$emulator" ]; then
-        ln -s "$1" "$work/build/$2"
-    else
-        printf '#!/bin/sh\nexec %s "%s" "$@"\n' "$emulator" "$1" >"$work/build/$2"
-        chmod +x "$work/build/$2"
-    fi
+    if [ -z "$emulator" ]; then ln -s "$1" "$bin/$2"; return; fi
+    printf '#!/bin/sh\nexec %s "%s" "$@"\n' "$emulator" "$1" >"$bin/$2" && chmod +x "$bin/$2"
 }
-emulator="$*"
 place "$tool" Quorvane
 place "$make_las" make_las
-sample=$(grep -m 1 '^build/make_las build/sample.las ' "$top/scripts/sample.sh")
-if [ -z "$sample" ]; then
-    echo "FAILED: scripts/sample.sh has no line 'build/make_las build/sample.las ...' to copy"
-    exit 1
-fi
-if ! (cd "$work" && sh -c "$sample" >/dev/null 2>&1); then
-    echo "skipped: the sample cannot be made ($sample)"
-    exit 77
-fi
+sample=$(grep -m 1 '^build/make_las build/sample.las ' "$top/scripts/sample.sh") ||
+    { echo "FAILED: scripts/sample.sh has no line 'build/make_las build/sample.las ...' to copy"; exit 1; }
+(cd "$work" && sh -c "$sample" >/dev/null 2>&1) || skip "the sample cannot be made ($sample)"
 
 # What a terminal shows: each carriage return sends the cursor back to the
 # line's start, trailing blanks are invisible, the elapsed time varies.
@@ -109,12 +92,10 @@ for cmd in "$work"/cmd.*; do
     elif [ -z "$kept" ] || [ -z "$total" ] || [ "$kept" -eq 0 ] || [ "$kept" -ge "$total" ]; then
         fail "$line: kept ${kept:-?} of ${total:-?} points, not some of them"
     fi
-    if [ -f "$work/shown.$n" ]; then
-        screen "$work/shown.$n" >"$work/want.$n"
-        screen "$work/out.$n" | tail -n "$(wc -l <"$work/want.$n")" >"$work/got.$n"
-        diff -u "$work/want.$n" "$work/got.$n" >"$work/diff.$n" ||
-            { fail "$line: the README shows another output"; cat "$work/diff.$n"; }
-    fi
+    [ -f "$work/shown.$n" ] || continue
+    screen "$work/shown.$n" >"$work/want.$n"
+    screen "$work/out.$n" | tail -n "$(wc -l <"$work/want.$n")" | diff -u "$work/want.$n" - >"$work/diff.$n" ||
+        { fail "$line: the README shows another output"; cat "$work/diff.$n"; }
 done
 
 # The recipe, from the README and from the manual page (unescaped).
@@ -126,46 +107,32 @@ block_with_xargs() {
     ' "$1"
 }
 block_with_xargs "$readme" '^```' '^```' >"$work/recipe.sh"
-block_with_xargs "$top/doc/Quorvane.1" '^[.]EX' '^[.]EE' |
-    sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" -e 's/\\e/\\/g' >"$work/recipe.man"
-[ -s "$work/recipe.sh" ] || fail "README.md has no many-tiles recipe (a code block running xargs)"
-diff -u "$work/recipe.sh" "$work/recipe.man" >"$work/recipe.diff" ||
+block_with_xargs "$top/doc/Quorvane.1" '^[.]EX' '^[.]EE' | unescape | diff -u "$work/recipe.sh" - >"$work/recipe.diff" ||
     { fail "the manual page's recipe differs from the README's"; cat "$work/recipe.diff"; }
+[ -s "$work/recipe.sh" ] || fail "README.md has no many-tiles recipe (a code block running xargs)"
 
 mkdir "$work/tiles"
-"$work/build/make_las" "$work/tiles/a.las" 300 1 2 7 &&
-    "$work/build/make_las" "$work/tiles/b.las" 300 0 0 8 &&
-    "$work/build/make_las" "$work/tiles/empty.las" 0 1 2 &&
-    cp "$work/tiles/a.las" "$work/tiles/UPPER.LAS" &&
-    printf 'not a LAS file\n' >"$work/tiles/broken.las" &&
-    "$work/build/make_las" "$work/tiles/compressed.las" 300 1 2 9 &&
-    printf '\203' | dd of="$work/tiles/compressed.las" conv=notrunc bs=1 seek=104 2>/dev/null ||
+failing_tiles "$bin/make_las" "$work/tiles"
+"$bin/make_las" "$work/tiles/a.las" 300 1 2 7 && "$bin/make_las" "$work/tiles/b.las" 300 0 0 8 &&
+    cp "$work/tiles/a.las" "$work/tiles/UPPER.LAS" && printf 'not a LAS file\n' >"$work/tiles/broken.las" ||
     fail "cannot make the tiles"
-[ "$(LC_ALL=C.UTF-8 locale charmap)" = UTF-8 ] || fail "no C.UTF-8 locale to run the recipe in"
-upper="tiles/UPPER.LAS: File extension of tiles/UPPER.LAS is not .las|"
-rest="tiles/broken.las: tiles/broken.las is not a valid .las file|\
-tiles/compressed.las: PointDataFormatID in tiles/compressed.las is ?. Only 0, 1, 2, or 3 is accepted|\
-tiles/empty.las: No points retained|"
-want=$upper$rest
+set -- "tiles/UPPER.LAS: File extension of tiles/UPPER.LAS is not .las" \
+    "tiles/broken.las: tiles/broken.las is not a valid .las file" \
+    "tiles/compressed.las: PointDataFormatID in tiles/compressed.las is ?. Only 0, 1, 2, or 3 is accepted" \
+    "tiles/empty.las: No points retained"
 for run in 1 2 gps; do
-    (cd "$work" && PATH="$work/build:$PATH" LC_ALL=C.UTF-8 sh recipe.sh) >"$work/recipe.out" 2>&1
-    [ $? -ne 0 ] || fail "recipe run $run: status 0 although tiles failed"
-    sorted=$(LC_ALL=C sort "$work/logs/failed.txt" 2>/dev/null | tr '\n' '|')
-    [ "$sorted" = "$want" ] || fail "recipe run $run: logs/failed.txt holds '$sorted'"
-    cmp -s "$work/logs/failed.txt" "$work/recipe.out" && [ -z "$(ls -A "$work/ground/.partial")" ] ||
-        { fail "recipe run $run: other output, or files left in ground/.partial"; cat "$work/recipe.out"; }
+    run_recipe "$work" recipe.sh >"$work/recipe.out" 2>&1 && fail "recipe run $run: status 0 although tiles failed"
+    check_failed "$work" "recipe run $run" "$@"
+    cmp -s "$work/logs/failed.txt" "$work/recipe.out" ||
+        { fail "recipe run $run: its output is not logs/failed.txt"; cat "$work/recipe.out"; }
     [ $run = 2 ] || continue
     ! grep -l "$(printf '\r')" "$work"/logs/*.log || fail "logs hold carriage returns"
-    [ "$(ls -A "$work/ground")" = "$(printf '.partial\na.las\nb.las')" ] && cp -R "$work/ground" "$work/kept" ||
-        fail "ground/ holds $(ls -A "$work/ground")"
+    [ "$(ls -A "$work/ground")" = "$(printf '.partial\na.las\nb.las')" ] || fail "ground/ holds" $(ls -A "$work/ground")
+    cp -R "$work/ground" "$work/kept"
     cp "$work/tiles/empty.las" "$work/tiles/a.las" && sed -i 's/ 9 2 2 / 13 0 1000000 /' "$work/recipe.sh"
-    want="${upper}tiles/a.las: No points retained|\
-tiles/b.las: Input file (tiles/b.las) does not carry GPS Time Information (Attribute 13)|$rest"
+    set -- "$@" "tiles/a.las: No points retained" \
+        "tiles/b.las: Input file (tiles/b.las) does not carry GPS Time Information (Attribute 13)"
 done
 diff -r "$work/kept" "$work/ground" || fail "a failed re-run changed ground/"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures README check(s) failed"
-    exit 1
-fi
-echo "README: $(ls "$work"/cmd.* | wc -l) command lines and the many-tiles recipe run as written"
+finish "the README" "README: $(ls "$work"/cmd.* | wc -l) command lines and the many-tiles recipe run as written"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -16,20 +17,25 @@ namespace {
 // The run's report, described under STANDARD OUTPUT rather than listed as
 // diagnostics: the request summary, the counts, the header update's progress
 // and the end, and the usage line.
-const char *const kReportLines[] = {
+const std::vector<std::string> kReportLines = {
     "Input File :", "Output File :", "Attribute = ", "Min: ", "Input Records :", "Output Records :",
     "% Retained :", "... Updating Header ...", "Header of file ", "Completed in ", "Usage:",
     "Quorvane <Input LAS>"};
 
 // Printed elsewhere: the progress display on standard error, the test
 // build's messages, the banner.
-const char *const kNotMessages[] = {"progress.cpp", "seam.cpp", "banner.cpp"};
+const std::vector<std::string> kNotMessages = {"progress.cpp", "seam.cpp", "banner.cpp"};
 
 // The calls whose text is not a literal at the call, as `call(argument`:
 // the helper that prints its callers' literals, and the attribute menu,
 // whose lines are literals of the attribute table. Any other message must
 // be a literal where it is printed, or this test could not find it.
-const char *const kNotLiteral[] = {"refuse(const char *message", "puts(message", "puts(a.menu_line"};
+const std::vector<std::string> kNotLiteral = {"refuse(const char *message", "puts(message", "puts(a.menu_line"};
+
+template <class List, class Test> bool any(const List &list, Test test)
+{
+    return std::any_of(list.begin(), list.end(), test);
+}
 
 struct Message {
     std::string text;   // a printed line, each conversion as kGap
@@ -38,13 +44,8 @@ struct Message {
 
 std::string collapse_spaces(const std::string &s)
 {
-    std::string out;
-    for (char c : s)
-        if (c != ' ' || (!out.empty() && out.back() != ' '))
-            out += c;
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    return out;
+    std::string out = std::regex_replace(s, std::regex(" +"), " ");
+    return std::regex_replace(out, std::regex("^ | $"), "");
 }
 
 // The string literal (adjacent ones joined) that starts at `at`, escapes
@@ -71,31 +72,21 @@ std::string literal_at(const std::string &src, size_t at)
 
 const char kGap = '\x01';  // a conversion in a message
 
-// The lines of a printf format, each conversion as kGap.
-std::vector<std::string> printed_lines(const std::string &format)
+// The lines of a printf format, each conversion as kGap (a "%%" read first,
+// as the "%" it prints, is no conversion).
+std::vector<std::string> printed_lines(std::string text)
 {
-    static const std::regex conversion("%(%|[-+ #0]*[0-9]*(\\.[0-9]*)?[a-zA-Z])");
-    std::string text;
-    size_t from = 0;
-    for (std::sregex_iterator m(format.begin(), format.end(), conversion), end; m != end; ++m) {
-        text += format.substr(from, m->position() - from);
-        text += m->str() == "%%" ? '%' : kGap;
-        from = m->position() + m->length();
+    text = std::regex_replace(text, std::regex("%%"), "\x02");
+    text = std::regex_replace(text, std::regex("%[-+ #0]*[0-9]*(\\.[0-9]*)?[a-zA-Z]"), std::string(1, kGap));
+    text = std::regex_replace(text, std::regex("\x02"), "%");
+    std::istringstream lines(std::regex_replace(text, std::regex("\r"), "\n"));
+    std::vector<std::string> printed;
+    for (std::string line; std::getline(lines, line);) {
+        line = collapse_spaces(std::regex_replace(line, std::regex("\t"), " "));
+        if (!line.empty() && line != std::string(1, kGap))
+            printed.push_back(line);
     }
-    text += format.substr(from);
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : text + "\n") {
-        if (c == '\n' || c == '\r') {
-            line = collapse_spaces(line);
-            if (!line.empty() && line != std::string(1, kGap))
-                lines.push_back(line);
-            line.clear();
-        } else {
-            line += c == '\t' ? ' ' : c;
-        }
-    }
-    return lines;
+    return printed;
 }
 
 // Every line printed by printf, puts or the request's refuse, in the tool's
@@ -108,23 +99,20 @@ std::vector<Message> source_messages(std::vector<std::string> &not_literal)
     for (const char *folder : {"tool", "library"}) {
         for (const auto &entry :
              std::filesystem::recursive_directory_iterator(std::string(SOURCE_DIR) + "/" + folder)) {
-            const std::string name = entry.path().filename().string();
-            bool skipped = false;
-            for (const char *other : kNotMessages)
-                skipped |= name == other;
-            if (skipped || (entry.path().extension() != ".cpp" && entry.path().extension() != ".h"))
+            const std::filesystem::path &path = entry.path();
+            if (std::count(kNotMessages.begin(), kNotMessages.end(), path.filename().string()) ||
+                (path.extension() != ".cpp" && path.extension() != ".h"))
                 continue;
-            const std::vector<unsigned char> bytes = read_file(entry.path().string());
+            const std::vector<unsigned char> bytes = read_file(path.string());
             const std::string src(bytes.begin(), bytes.end());
-            const std::string file = entry.path().lexically_relative(SOURCE_DIR).generic_string();
+            const std::string file = path.lexically_relative(SOURCE_DIR).generic_string();
             for (std::sregex_iterator m(src.begin(), src.end(), call), end; m != end; ++m) {
                 const size_t at = m->position() + m->length();
                 const std::string where =
                     file + ":" + std::to_string(1 + std::count(src.begin(), src.begin() + at, '\n'));
                 const std::string text = literal_at(src, at);
                 const std::string head = (*m)[1].str() + "(" + src.substr(at, src.find_first_of(",)", at) - at);
-                if (text.empty() &&
-                    std::find(std::begin(kNotLiteral), std::end(kNotLiteral), head) == std::end(kNotLiteral))
+                if (text.empty() && !std::count(kNotLiteral.begin(), kNotLiteral.end(), head))
                     not_literal.push_back(where + ": " + head);
                 for (const std::string &line : printed_lines(text))
                     messages.push_back({line, where});
@@ -142,21 +130,20 @@ std::vector<std::string> manual_entries()
     std::vector<std::string> entries;
     std::string line, previous;
     bool inside = false;
-    while (std::getline(page, line)) {
+    for (; std::getline(page, line); previous = line) {
         if (line.rfind(".SH", 0) == 0)
             inside = line == ".SH DIAGNOSTICS";
-        if (inside && line.rfind(".B ", 0) == 0 && (previous == ".TP" || previous == ".TQ")) {
-            std::string text = line.substr(3);
-            for (const auto &[from, to] : std::vector<std::pair<std::string, std::string>>{
-                     {"\\fI", ""}, {"\\fP", ""}, {"\\fB", ""}, {"\\fR", ""}, {"\\-", "-"}, {"\\(aq", "'"},
-                     {"\\e", "\\"}})
-                for (size_t at; (at = text.find(from)) != std::string::npos;)
-                    text.replace(at, from.size(), to);
-            if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
-                text = text.substr(1, text.size() - 2);
-            entries.push_back(collapse_spaces(text));
-        }
-        previous = line;
+        if (!inside || line.rfind(".B ", 0) != 0 || (previous != ".TP" && previous != ".TQ"))
+            continue;
+        std::string text = line.substr(3);
+        for (const auto &[from, to] : std::vector<std::pair<std::string, std::string>>{
+                 {"\\fI", ""}, {"\\fP", ""}, {"\\fB", ""}, {"\\fR", ""}, {"\\-", "-"}, {"\\(aq", "'"},
+                 {"\\e", "\\"}})
+            for (size_t at; (at = text.find(from)) != std::string::npos;)
+                text.replace(at, from.size(), to);
+        if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+            text = text.substr(1, text.size() - 2);
+        entries.push_back(collapse_spaces(text));
     }
     return entries;
 }
@@ -181,21 +168,7 @@ bool agree(const std::string &message, const std::string &entry)
            std::regex_match(message, with_gaps(entry, "..."));
 }
 
-// A message as the manual writes it.
-std::string shown(std::string message)
-{
-    for (size_t at; (at = message.find(kGap)) != std::string::npos;)
-        message.replace(at, 1, "...");
-    return message;
-}
-
-bool is_report_line(const std::string &message)
-{
-    for (const char *start : kReportLines)
-        if (message.rfind(start, 0) == 0)
-            return true;
-    return false;
-}
+bool starts(const std::string &text, const std::string &start) { return text.rfind(start, 0) == 0; }
 
 TEST(ManualDiagnostics, list_every_message_the_sources_print_and_no_other)
 {
@@ -208,26 +181,18 @@ TEST(ManualDiagnostics, list_every_message_the_sources_print_and_no_other)
     ASSERT_GE(entries.size(), 30u) << "too few entries read from DIAGNOSTICS in " << MAN_PAGE;
 
     for (const Message &m : messages) {
-        if (is_report_line(m.text))
-            continue;
-        bool listed = false;
-        for (const std::string &e : entries)
-            listed |= agree(m.text, e);
-        EXPECT_TRUE(listed) << m.where << " prints \"" << shown(m.text) << "\", which DIAGNOSTICS does not list";
+        const bool report = any(kReportLines, [&](const std::string &s) { return starts(m.text, s); });
+        EXPECT_TRUE(report || any(entries, [&](const std::string &e) { return agree(m.text, e); }))
+            << m.where << " prints \"" << std::regex_replace(m.text, std::regex(std::string(1, kGap)), "...")
+            << "\", which DIAGNOSTICS does not list";
     }
-    for (const std::string &e : entries) {
-        bool printed = false;
-        for (const Message &m : messages)
-            printed |= agree(m.text, e);
-        EXPECT_TRUE(printed) << "DIAGNOSTICS lists \"" << e << "\", which nothing prints";
-    }
+    for (const std::string &e : entries)
+        EXPECT_TRUE(any(messages, [&](const Message &m) { return agree(m.text, e); }))
+            << "DIAGNOSTICS lists \"" << e << "\", which nothing prints";
     // The report lines left out above are still printed, as written here.
-    for (const char *start : kReportLines) {
-        bool printed = false;
-        for (const Message &m : messages)
-            printed |= m.text.rfind(start, 0) == 0;
-        EXPECT_TRUE(printed) << "no source prints a line starting \"" << start << "\"";
-    }
+    for (const std::string &start : kReportLines)
+        EXPECT_TRUE(any(messages, [&](const Message &m) { return starts(m.text, start); }))
+            << "no source prints a line starting \"" << start << "\"";
 }
 
 }  // namespace
