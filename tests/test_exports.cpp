@@ -173,6 +173,7 @@ TEST(Hardening, program_and_library_carry_the_platform_protections)
 {
     for (const std::string image : {QUORVANE_EXE, KELVORY_LIDAR_FILE}) {
         SCOPED_TRACE(image);
+        ASSERT_TRUE(file_exists(image));
 #ifdef _WIN32
         const PeImage pe(image);
         const size_t optional = pe.pe() + 24;
