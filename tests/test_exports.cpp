@@ -213,12 +213,13 @@ TEST(Hardening, program_and_library_carry_the_platform_protections)
 }
 
 #ifdef _WIN32
-// The GCC, C++ and thread runtimes are linked in: the executable and the DLL
-// run on a Windows machine that has nothing but Windows.
+// The GCC, C++, thread and stack protector runtimes are linked in: the
+// executable and the DLL run on a Windows machine that has nothing but
+// Windows (the stack protector seeds its canary through ADVAPI32.dll).
 TEST(Exports, windows_images_import_from_system_dlls_only)
 {
     const std::string exe = QUORVANE_EXE, dll = exe.substr(0, exe.rfind('/')) + "/Kelvory_LiDAR.dll";
-    const std::set<std::string> system = {"KERNEL32.dll", "msvcrt.dll"};
+    const std::set<std::string> system = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll"};
     EXPECT_EQ(imported_dlls(exe), system);
     EXPECT_EQ(imported_dlls(dll), system);
 }
