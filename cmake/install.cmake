@@ -60,8 +60,8 @@ install(FILES
 # serves `cmake --install --prefix <anywhere>` and the zip. In Debian's layout
 # it names /usr itself: pkg-config then recognises the system's folders and
 # leaves them out (`pkg-config --cflags --libs Kelvory_LiDAR` gives
-# -lKelvory_LiDAR), and a copy unpacked elsewhere is used with
-# --define-variable=prefix=<folder>/usr.
+# -lKelvory_LiDAR); a copy unpacked into a folder is read with
+# PKG_CONFIG_SYSROOT_DIR=<folder>, or --define-variable=prefix=<folder>/usr.
 set(KELVORY_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 if(IS_ABSOLUTE "${KELVORY_PC_DIR}" OR KELVORY_DEBIAN_LAYOUT)
   set(KELVORY_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
