@@ -56,10 +56,14 @@ install(FILES
   ${KELVORY_GENERATED}/Kelvory_LiDARConfigVersion.cmake
   DESTINATION ${KELVORY_CMAKE_DIR} COMPONENT dev)
 
-# The pkg-config file finds the prefix from its own place, so one file serves
-# `cmake --install --prefix <anywhere>` and the Debian package alike.
+# The pkg-config file finds the prefix from its own place, so that one file
+# serves `cmake --install --prefix <anywhere>` and the zip. In Debian's layout
+# it names /usr itself: pkg-config then recognises the system's folders and
+# leaves them out (`pkg-config --cflags --libs Kelvory_LiDAR` gives
+# -lKelvory_LiDAR); a copy unpacked into a folder is read with
+# PKG_CONFIG_SYSROOT_DIR=<folder>, or --define-variable=prefix=<folder>/usr.
 set(KELVORY_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-if(IS_ABSOLUTE "${KELVORY_PC_DIR}")
+if(IS_ABSOLUTE "${KELVORY_PC_DIR}" OR KELVORY_DEBIAN_LAYOUT)
   set(KELVORY_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
 else()
   file(RELATIVE_PATH KELVORY_PC_UP "/${KELVORY_PC_DIR}" "/")

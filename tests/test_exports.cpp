@@ -128,13 +128,55 @@ TEST(Exports, shared_library_exports_every_routine_undecorated)
 #endif
 }
 
+// What the build gives each image of its platform: DEP, and ASLR from a 64-bit
+// base with the relocations it needs (PE); position independence, relocations
+// read-only and bound at start, the stack protector and fortified calls (ELF).
+TEST(Hardening, program_and_library_carry_the_platform_protections)
+{
+    for (const std::string image : {QUORVANE_EXE, KELVORY_LIDAR_FILE}) {
+        SCOPED_TRACE(image);
+#ifdef _WIN32
+        const PeImage pe(image);
+        EXPECT_EQ(pe.u16(pe.pe() + 24 + 70) & 0x160, 0x160u)
+            << "DllCharacteristics lack HIGH_ENTROPY_VA (0x20), DYNAMIC_BASE (0x40) or NX_COMPAT (0x100)";
+        EXPECT_NE(pe.u32(pe.pe() + 24 + 112 + 8 * 5 + 4), 0u) << "no base relocation table";
+#else
+        const std::vector<unsigned char> f = read_file(image);
+        const auto u = [&f](size_t at, size_t n) {  // a field of n bytes, little-endian as the machine
+            uint64_t v = 0;
+            return at + n <= f.size() ? (memcpy(&v, &f[at], n), v) : v;
+        };
+        EXPECT_EQ(u(16, 2), 3u) << "not ET_DYN: not position-independent";
+        bool relro = false, now = false;  // PT_GNU_RELRO; in PT_DYNAMIC, DT_FLAGS BIND_NOW or DT_FLAGS_1 NOW
+        for (size_t p = u(32, 8), k = 0; k < u(56, 2); k++, p += 56) {
+            relro = relro || u(p, 4) == 0x6474e552;
+            for (size_t d = u(p + 8, 8); u(p, 4) == 2 && d < u(p + 8, 8) + u(p + 32, 8); d += 16)
+                now = now || (u(d, 8) == 30 && u(d + 8, 8) & 8) || (u(d, 8) == 0x6ffffffb && u(d + 8, 8) & 1);
+        }
+        EXPECT_TRUE(relro) << "no GNU_RELRO segment";
+        EXPECT_TRUE(now) << "no BIND_NOW";
+        bool protector = false, fortified = false;  // by the symbols' names, NUL-terminated in string tables
+        std::istringstream strings(std::string(f.begin(), f.end()));
+        for (std::string n; std::getline(strings, n, '\0');) {
+            protector = protector || n == "__stack_chk_fail";
+            fortified = fortified || (n.size() > 6 && n.rfind("__", 0) == 0 && !n.compare(n.size() - 4, 4, "_chk"));
+        }
+        EXPECT_TRUE(protector) << "no stack protector (__stack_chk_fail)";
+        EXPECT_TRUE(fortified || !QUORVANE_FORTIFY) << "no fortified call (__*_chk)";
+#endif
+    }
+    if (!QUORVANE_FORTIFY)
+        GTEST_SKIP() << "no fortified calls looked for: a build without the optimizer or with the sanitizers has none";
+}
+
 #ifdef _WIN32
 // The GCC, C++ and thread runtimes are linked in: the executable and the DLL
 // run on a Windows machine that has nothing but Windows.
 TEST(Exports, windows_images_import_from_system_dlls_only)
 {
     const std::string exe = QUORVANE_EXE, dll = exe.substr(0, exe.rfind('/')) + "/Kelvory_LiDAR.dll";
-    const std::set<std::string> system = {"KERNEL32.dll", "msvcrt.dll"};
+    // ADVAPI32.dll: the stack protector's runtime, linked in, seeds its canary there.
+    const std::set<std::string> system = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll"};
     EXPECT_EQ(imported_dlls(exe), system);
     EXPECT_EQ(imported_dlls(dll), system);
 }

@@ -34,14 +34,14 @@ std::string q(const std::string &s) { return "'" + s + "'"; }
 std::string target(const std::string &program) { return launcher_command() + q(program); }
 
 // Runs `command` through the shell with its standard error joined to the
-// output (returned without trailing newlines when `trim`); a failure is
+// output (returned without trailing blanks when `trim`); a failure is
 // reported with everything printed, for callers to stop on with HasFailure().
 std::string run_ok(const std::string &command, bool trim = true)
 {
     RunResult r = run_program("/bin/sh", {"-c", command + " 2>&1"});
     if (r.status != 0)
         ADD_FAILURE() << command << "\nstatus " << r.status << "\n" << r.out;
-    while (trim && !r.out.empty() && r.out.back() == '\n')
+    while (trim && !r.out.empty() && (r.out.back() == '\n' || r.out.back() == ' '))
         r.out.pop_back();
     return r.out;
 }
@@ -283,14 +283,17 @@ TEST_F(DebianPackage, three_packages_for_the_target_each_with_its_files_and_rela
     EXPECT_TRUE(same_bytes(read_file(tmp.file("Quorvane.1")), read_file(MAN_PAGE)));
 }
 
-// lintian, as a Debian user or packager runs it: nothing but the copyright
-// file, which waits for the project's owner to choose a licence.
+// lintian, as a Debian user or packager runs it, informational tags shown:
+// nothing but the copyright file, which waits for the project's owner to
+// choose a licence, and no hardening tag (its temporary files, some of which
+// it leaves, in tmp).
 TEST_F(DebianPackage, lintian_reports_only_the_missing_copyright_file)
 {
     if (std::string(LINTIAN_EXE).empty())
         GTEST_SKIP() << "lintian is not installed";
     for (const auto &[package, files] : kPackages)
-        EXPECT_EQ(run_ok(q(LINTIAN_EXE) + " " + q(deb(package)) + " 2>/dev/null || true"),
+        EXPECT_EQ(run_ok("TMPDIR=" + q(tmp.path) + " " + q(LINTIAN_EXE) + " --display-info " + q(deb(package)) +
+                         " 2>/dev/null | sed '/ hardening-/p; /^I: /d'"),
                   "E: " + std::string(package) + ": no-copyright-file");
 }
 
@@ -315,6 +318,13 @@ TEST_F(DebianPackage, c_consumer_builds_against_the_unpacked_packages)
 
     if (std::string(PKG_CONFIG_EXE).empty())
         return;
+    // Installed, the pkg-config file names /usr's folders, which pkg-config
+    // leaves out (the package's library folder among them, as on its target).
+    set_env("PKG_CONFIG_SYSTEM_LIBRARY_PATH", ("/" + libdir()).c_str());
+    EXPECT_EQ(pc_libdir(lib + "/pkgconfig"), "/" + libdir());
+    EXPECT_EQ(run_ok(q(PKG_CONFIG_EXE) + " --cflags --libs Kelvory_LiDAR"), "-lKelvory_LiDAR");
+    // Unpacked into a folder, it is read with that folder as the system root.
+    set_env("PKG_CONFIG_SYSROOT_DIR", root.c_str());
     std::error_code ec;
     EXPECT_TRUE(std::filesystem::equivalent(pc_libdir(lib + "/pkgconfig"), lib, ec)) << ec.message();
     const std::string exe = tmp.file("consumer-pc");
