@@ -8,8 +8,9 @@
 # Installs the cross compiler, the emulator and GoogleTest's sources when
 # missing; checks that every test listed ran; lists each skipped test with
 # its reason. The Windows build's tests include checks made from this host
-# under Wine (tests/windows, tests/packaging): Ctrl-C in a console, the DLL,
-# the zip. Ends with the count line "N passed, N failed, N skipped".
+# under Wine: Ctrl-C in a console (tests/tool/platform/windows), the DLL and
+# the zip (tests/packaging). Ends with the count line "N passed, N failed,
+# N skipped".
 set -u
 cd "$(dirname "$0")/.."
 root=$(pwd)

@@ -11,7 +11,7 @@
 #   zip_consumer   a C program built through its CMake package
 set -u
 check=$1 BUILD=$2 SOURCE=$3 toolchain=$4
-. "$SOURCE/tests/windows/wine.sh"
+. "$SOURCE/tests/support/wine.sh"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")
 zip_top=$BUILD/checks/zip/quorvane-$version-win64
 
@@ -19,7 +19,7 @@ case $check in
 dll_consumer)
     samples
     if x86_64-w64-mingw32-gcc-posix -std=c11 -Wall -Wextra -Werror -I"$SOURCE/library" \
-        "$SOURCE/tests/consumer/consumer.c" -L"$BUILD" -lKelvory_LiDAR -o "$work/consumer.exe" 2>"$work/link.log"; then
+        "$SOURCE/tests/packaging/consumer/consumer.c" -L"$BUILD" -lKelvory_LiDAR -o "$work/consumer.exe" 2>"$work/link.log"; then
         cp "$BUILD/Kelvory_LiDAR.dll" "$work/"  # Windows finds a DLL beside the program
         consumer "$work/consumer.exe"
     else
@@ -78,7 +78,7 @@ zip_program)
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     ;;
 zip_consumer)
-    if cmake -S "$SOURCE/tests/consumer" -B "$work/consumer-build" -DCMAKE_BUILD_TYPE=Release \
+    if cmake -S "$SOURCE/tests/packaging/consumer" -B "$work/consumer-build" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKelvory_LiDAR_DIR="$zip_top/lib/cmake/Kelvory_LiDAR" \
         >"$work/consumer-build.log" 2>&1 &&
         cmake --build "$work/consumer-build" >>"$work/consumer-build.log" 2>&1; then

@@ -4,10 +4,10 @@
 # run ends with STATUS_CONTROL_C_EXIT; the incomplete output is removed, a
 # complete one or the header left by the GPS time refusal is kept; its log
 # (standard output in a file) holds what it printed before.
-#   tests/windows/ctrl_c.sh BUILD SOURCE
+#   tests/tool/platform/windows/ctrl_c.sh BUILD SOURCE
 set -u
 BUILD=$1 SOURCE=$2 check=ctrl-c
-. "$SOURCE/tests/windows/wine.sh"
+. "$SOURCE/tests/support/wine.sh"
 command -v script >/dev/null || { echo "skipped: script (bsdutils) gives the console and is not installed"; exit 77; }
 
 samples
