@@ -2,9 +2,7 @@
 // classified as its manifest says, every accepted file filters to exactly
 // what an independent reading of its records gives, and every refused file is
 // refused without an output.
-#include "file_compare.h"
-#include "reference.h"
-#include "run_tool.h"
+#include "filter_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -35,14 +33,8 @@ protected:
                        const std::string &max)
     {
         SCOPED_TRACE(in + " attribute " + std::to_string(attr) + " [" + min + ", " + max + "]");
-        Expected e = expected_filter(input, attr, atof(min.c_str()), atof(max.c_str()));
-        RunResult r = run_quorvane({in, out, std::to_string(attr), min, max});
-        EXPECT_EQ(printed_output_records(r.out), (long)e.kept);
-        EXPECT_EQ(r.status, e.kept ? 0 : 255);
-        if (e.kept == 0)
-            EXPECT_FALSE(file_exists(out));
-        else
-            EXPECT_TRUE(same_las_bytes(read_file(out), e.file));
+        expect_run_as_read(run_quorvane({in, out, std::to_string(attr), min, max}),
+                           expected_filter(input, attr, atof(min.c_str()), atof(max.c_str())), out);
         remove(out.c_str());
     }
 

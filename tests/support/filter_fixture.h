@@ -40,6 +40,29 @@ inline std::vector<LasPoint> ramp(size_t n)
     return points;
 }
 
+// A run's status, printed kept count and output file against the
+// independent reading `e` of its input.
+inline void expect_run_as_read(const RunResult &r, const Expected &e, const std::string &out)
+{
+    EXPECT_EQ(printed_output_records(r.out), (long)e.kept);
+    EXPECT_EQ(r.status, e.kept ? 0 : 255);
+    if (e.kept == 0)
+        EXPECT_FALSE(file_exists(out));
+    else
+        EXPECT_TRUE(same_las_bytes(read_file(out), e.file));
+}
+
+// `values.size()` records whose one field `set` writes holds each value in
+// turn, the others left as a record starts.
+template <typename T, typename Set>
+std::vector<LasPoint> points_with(const std::vector<T> &values, Set set)
+{
+    std::vector<LasPoint> points(values.size());
+    for (size_t i = 0; i < values.size(); i++)
+        set(points[i], values[i]);
+    return points;
+}
+
 // A header with a coordinate system record after it.
 inline LasOptions with_projection()
 {
@@ -110,14 +133,8 @@ protected:
     Expected expect_filter_matches(int attr, const std::string &min, const std::string &max)
     {
         Expected e = expected_filter(read_file(in), attr, atof(min.c_str()), atof(max.c_str()));
-        RunResult r = filter(attr, min, max);
         SCOPED_TRACE("attribute " + std::to_string(attr) + " [" + min + ", " + max + "]");
-        EXPECT_EQ(printed_output_records(r.out), (long)e.kept);
-        EXPECT_EQ(r.status, e.kept ? 0 : 255);
-        if (e.kept == 0)
-            EXPECT_FALSE(file_exists(out));
-        else
-            EXPECT_TRUE(same_las_bytes(read_file(out), e.file));
+        expect_run_as_read(filter(attr, min, max), e, out);
         return e;
     }
 

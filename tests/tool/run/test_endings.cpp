@@ -67,21 +67,18 @@ TEST_F(Filter, refuses_gps_time_on_layouts_without_it_leaving_the_header)
 
 TEST_F(Filter, refuses_inputs_whose_header_block_is_cut_short_or_overlapped)
 {
-    std::vector<unsigned char> bytes = las_image(LasOptions(), ramp(3));
-    write_file(in, std::vector<unsigned char>(bytes.begin(), bytes.begin() + 200));
-    RunResult r = filter(9, "0", "255");
-    EXPECT_EQ(r.out, prologue("Class", "0", "255") +
-                         "\nFile in.las is too short to hold a LAS header block\n\n");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_FALSE(file_exists(out));
-
-    bytes[96] = 200;  // OffsetToData 200
-    write_file(in, bytes);
-    r = filter(9, "0", "255");
-    EXPECT_EQ(r.out, prologue("Class", "0", "255") +
-                         "\nOffsetToData of in.las (200) lies inside its 227-byte header block\n\n");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_FALSE(file_exists(out));
+    std::vector<unsigned char> whole = las_image(LasOptions(), ramp(3)), overlapped = whole;
+    overlapped[96] = 200;  // OffsetToData 200
+    const std::pair<std::vector<unsigned char>, const char *> cases[] = {
+        {{whole.begin(), whole.begin() + 200}, "\nFile in.las is too short to hold a LAS header block\n\n"},
+        {overlapped, "\nOffsetToData of in.las (200) lies inside its 227-byte header block\n\n"}};
+    for (const auto &[bytes, message] : cases) {
+        write_file(in, bytes);
+        RunResult r = filter(9, "0", "255");
+        EXPECT_EQ(r.out, prologue("Class", "0", "255") + message);
+        EXPECT_EQ(r.status, 255);
+        EXPECT_FALSE(file_exists(out));
+    }
 }
 
 TEST_F(Filter, reports_an_output_that_cannot_be_opened)

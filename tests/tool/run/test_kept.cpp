@@ -42,32 +42,18 @@ std::vector<unsigned char> read_range(const std::string &path, uint64_t at, size
     return bytes;
 }
 
-uint64_t file_bytes(const std::string &path)
-{
-    std::error_code ec;
-    return std::filesystem::file_size(path, ec);
-}
-
+// Streams the file from `from` to `to` a mebibyte at a time.
 ::testing::AssertionResult zeros_between(const std::string &path, uint64_t from, uint64_t to)
 {
-    FILE *f = open_at(path, "rb", from);
-    if (!f)
-        return ::testing::AssertionFailure() << "cannot read " << path << " at " << from;
-    std::vector<unsigned char> chunk(1 << 20);
-    for (uint64_t at = from; at < to;) {
-        size_t got = fread(chunk.data(), 1, (size_t)std::min<uint64_t>(chunk.size(), to - at), f);
-        for (size_t k = 0; k < got; k++)
-            if (chunk[k] != 0) {
-                fclose(f);
-                return ::testing::AssertionFailure() << "byte " << at + k << " is " << (int)chunk[k];
-            }
-        if (got == 0) {
-            fclose(f);
-            return ::testing::AssertionFailure() << path << " ends at " << at;
-        }
-        at += got;
+    for (uint64_t at = from; at < to; at += 1 << 20) {
+        const std::vector<unsigned char> chunk = read_range(path, at, (size_t)std::min<uint64_t>(1 << 20, to - at));
+        if (chunk.size() != std::min<uint64_t>(1 << 20, to - at))
+            return ::testing::AssertionFailure() << path << " ends before " << to;
+        const auto nonzero = std::find_if(chunk.begin(), chunk.end(), [](unsigned char b) { return b != 0; });
+        if (nonzero != chunk.end())
+            return ::testing::AssertionFailure()
+                   << "byte " << at + (nonzero - chunk.begin()) << " is " << (int)*nonzero;
     }
-    fclose(f);
     return ::testing::AssertionSuccess();
 }
 
@@ -122,12 +108,10 @@ TEST_F(Filter, converts_coordinate_bounds_with_scale_and_offset)
 {
     LasOptions opts;
     opts.offset[0] = 1000.0;  // scale 0.01
-    std::vector<LasPoint> points;
-    for (int x = -5; x <= 60; x++) {
-        LasPoint p;
-        p.X = x;
-        points.push_back(p);
-    }
+    std::vector<int32_t> xs;
+    for (int32_t x = -5; x <= 60; x++)
+        xs.push_back(x);
+    std::vector<LasPoint> points = points_with(xs, [](LasPoint &p, int32_t x) { p.X = x; });
     make_input(opts, points);
     EXPECT_EQ(expect_filter_matches(1, "1000", "1000.5").kept, 51u);  // stored X 0 to 50
     EXPECT_EQ(expect_filter_matches(1, "999.985", "999.995").kept, 1u);  // stored -1 is 999.99
@@ -151,13 +135,8 @@ TEST_F(Filter, a_degree_value_with_seven_decimals_passes_after_a_space)
 {
     LasOptions opts;
     opts.scale[1] = 1e-7;
-    std::vector<LasPoint> points;
-    for (int32_t y : {440565881, 440565882, 440565882, 440565883, 440565886}) {
-        LasPoint p;
-        p.Y = y;
-        points.push_back(p);
-    }
-    make_input(opts, points);
+    make_input(opts, points_with(std::vector<int32_t>{440565881, 440565882, 440565882, 440565883, 440565886},
+                                 [](LasPoint &p, int32_t y) { p.Y = y; }));
     RunResult refused = filter(2, "44.0565882", "44.0565882");
     EXPECT_NE(refused.out.find("\nError in specified minimum Attribute value\n"), std::string::npos) << refused.out;
     EXPECT_EQ(refused.status, 255);
@@ -170,13 +149,8 @@ TEST_F(Filter, a_degree_value_with_seven_decimals_passes_after_a_space)
 // 64 key-point, 128 withheld) take part in the comparison.
 TEST_F(Filter, classification_compares_the_whole_byte_with_its_flags)
 {
-    std::vector<LasPoint> points;
-    for (uint8_t byte : {2, 34, 66, 130, 5, 2}) {
-        LasPoint p;
-        p.Classification = byte;
-        points.push_back(p);
-    }
-    make_input(LasOptions(), points);
+    make_input(LasOptions(), points_with(std::vector<uint8_t>{2, 34, 66, 130, 5, 2},
+                                         [](LasPoint &p, uint8_t byte) { p.Classification = byte; }));
     EXPECT_EQ(expect_filter_matches(9, "2", "2").kept, 2u);    // unflagged ground only
     EXPECT_EQ(expect_filter_matches(9, "0", "31").kept, 3u);   // no flag at all
     EXPECT_EQ(expect_filter_matches(9, "0", "127").kept, 5u);  // all but the withheld
@@ -201,13 +175,11 @@ TEST_F(Filter, a_coordinate_typed_as_a_stored_value_keeps_the_records_storing_it
         LasOptions opts;
         opts.scale[2] = c.decimals == 2 ? 0.01 : c.decimals == 3 ? 0.001 : 1e-7;  // pow is inexact on some C libraries
         opts.offset[2] = atof(c.offset);
-        std::vector<LasPoint> points;
+        std::vector<int32_t> zs;
         for (int32_t z : typed)
-            for (int32_t dz : {-1, 0, 0, 1}) {
-                LasPoint p;
-                p.Z = z + dz;
-                points.push_back(p);
-            }
+            for (int32_t dz : {-1, 0, 0, 1})
+                zs.push_back(z + dz);
+        const std::vector<LasPoint> points = points_with(zs, [](LasPoint &p, int32_t z) { p.Z = z; });
         make_input(opts, points);
         for (int32_t z_typed : typed) {
             int64_t units = c.offset_units + z_typed;
@@ -332,13 +304,10 @@ TEST_F(Filter, the_test_build_refuses_a_kernel_level_it_does_not_have)
 TEST_F(Filter, keeps_the_extreme_stored_values_and_nothing_beyond_them)
 {
     const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX - 1, INT32_MAX};
-    std::vector<LasPoint> points;
+    std::vector<int32_t> xs;
     for (int round = 0; round < 10; round++)  // whole groups of eight and a tail
-        for (int32_t v : values) {
-            LasPoint p;
-            p.X = v;
-            points.push_back(p);
-        }
+        xs.insert(xs.end(), std::begin(values), std::end(values));
+    const std::vector<LasPoint> points = points_with(xs, [](LasPoint &p, int32_t x) { p.X = x; });
     LasOptions opts;
     opts.scale[0] = 1;
     opts.offset[0] = 0;
@@ -443,7 +412,7 @@ TEST_F(Filter, reads_and_writes_point_data_past_2_gib)
     RunResult r = filter(9, "2", "2.4");
     expect_completed(r, prologue("Class", "2", "2") + kClassTwoOfRamp500);
     const size_t records = kept.size() - data;
-    EXPECT_EQ(file_bytes(out), past_2_gib + records);
+    EXPECT_EQ(std::filesystem::file_size(out), past_2_gib + records);
     EXPECT_TRUE(same_las_bytes(read_range(out, 0, data), far_image_head(kept)));
     EXPECT_TRUE(zeros_between(out, data, past_2_gib));
     EXPECT_TRUE(same_bytes(read_range(out, past_2_gib, records),
