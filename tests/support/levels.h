@@ -40,8 +40,13 @@ protected:
     }
 };
 
-#define INSTANTIATE_EACH_LEVEL(suite)                                                                      \
+inline std::string level_test_name(const ::testing::TestParamInfo<KernelLevel> &info)
+{
+    return name_of(info.param);
+}
+
+#define INSTANTIATE_EACH_LEVEL(suite)                                                                 \
     INSTANTIATE_TEST_SUITE_P(suite, EachLevel, ::testing::ValuesIn(std::begin(kLevels) + 1, std::end(kLevels)), \
-                             [](const ::testing::TestParamInfo<KernelLevel> &info) { return std::string(name_of(info.param)); })
+                             level_test_name)
 
 #endif
