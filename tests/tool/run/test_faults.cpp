@@ -32,6 +32,15 @@ protected:
             unset_env(name);
         return r;
     }
+    // The pass fails at `fault`, printing `after_prologue`, and removes the output.
+    void expect_pass_fails(const Injected &fault, const std::string &after_prologue)
+    {
+        SCOPED_TRACE(std::string(fault.call) + " " + fault.path + " " + std::to_string(fault.at));
+        RunResult r = filter_with(fault);
+        EXPECT_EQ(r.out, prologue("Intensity", "0", "65535") + after_prologue);
+        EXPECT_EQ(r.status, 255);
+        EXPECT_FALSE(file_exists(out));
+    }
     const std::string all_kept = "Input Records  :    100000\n"
                                  "Output Records :    100000\n"
                                  "% Retained     :       100.00\n\n";
@@ -39,26 +48,20 @@ protected:
                                  "... Updating Header ...                                                       \r";
 };
 
-TEST_F(Fault, a_failed_read_or_write_of_the_pass_reports_it_and_removes_the_incomplete_output)
+TEST_F(Fault, a_failed_read_reports_it_and_removes_the_incomplete_output)
 {
-    const std::string unread = "\nError reading input LAS file in.las\n\n";
+    // The input's header, its first batch, its second; the seek to its points.
+    for (const Injected &fault : {Injected{"read", "in.las", 3, 3}, Injected{"seek", "in.las", 1, 3}})
+        expect_pass_fails(fault, "\nError reading input LAS file in.las\n\n");
+}
+
+TEST_F(Fault, a_failed_write_seek_or_close_of_the_output_reports_it_and_removes_it)
+{
     const std::string unwritten = "\nCannot write output LAS file out.las\n\n";
-    struct Case { Injected fault; std::string after_prologue; };
-    const Case cases[] = {
-        {{"read", "in.las", 3, 3}, unread},  // the header, the first batch, the second
-        {{"seek", "in.las", 1, 3}, unread},
-        {{"write", "out.las", 1, 1}, unwritten},  // the header
-        {{"seek", "out.las", 1, 1}, unwritten},
-        {{"seek", "out.las", 2, 1}, all_kept + unwritten},  // to store the kept count
-        {{"close", "out.las", 1, 1}, all_kept + unwritten},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.fault.call) + " " + c.fault.path + " " + std::to_string(c.fault.at));
-        RunResult r = filter_with(c.fault);
-        EXPECT_EQ(r.out, prologue("Intensity", "0", "65535") + c.after_prologue);
-        EXPECT_EQ(r.status, 255);
-        EXPECT_FALSE(file_exists(out));
-    }
+    expect_pass_fails({"write", "out.las", 1, 1}, unwritten);  // the header
+    expect_pass_fails({"seek", "out.las", 1, 1}, unwritten);
+    expect_pass_fails({"seek", "out.las", 2, 1}, all_kept + unwritten);  // to store the kept count
+    expect_pass_fails({"close", "out.las", 1, 1}, all_kept + unwritten);
 }
 
 // The first 32767 records are kept, the last of their batch not: the kept
