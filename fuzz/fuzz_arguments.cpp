@@ -17,8 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     double v = decimal_value(text.c_str(), &out_of_range);
     if (std::isnan(v) || (std::isinf(v) && !out_of_range))
         abort();
-    if (numeric_round_trip_ok(text.c_str()) && out_of_range)
+    double checked;
+    if (numeric_round_trip_ok(text.c_str(), &checked) && out_of_range)
         abort();
+    if (!(checked == v || (std::isnan(checked) && std::isnan(v))))
+        abort();  // the check's value is the bound's value
     check_numeric_argument_status(text.c_str());
     check_YN(text.c_str());
     check_DEM_status(text.c_str());
