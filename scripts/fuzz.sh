@@ -1,5 +1,6 @@
 #!/bin/sh
-# Runs every libFuzzer target for a fixed time each (default 30 seconds):
+# Runs every libFuzzer target for a fixed time each (default 30 seconds), as
+# many at once as there are processors:
 #   scripts/fuzz.sh [seconds per target]
 # Corpora grow in fuzz-corpus/ across runs; a crash leaves its input in
 # build-fuzz/artifacts/ and fails that target. Ends with the line
@@ -58,20 +59,35 @@ done
 printf '\001\003\000\000\000\001\000\000\000\002\000\000\000' > "$seeds/sorts/ints"
 printf '\000\000\000\000\000\000\000\340\077\000\000\000\000\000\000\370\177' > "$seeds/sorts/doubles"
 
-for pair in $targets; do
-    target=${pair%%:*}
-    corpus=fuzz-corpus/${pair#*:}
+# fuzz PAIR: runs one target for its time, its report in build-fuzz/TARGET.log.
+fuzz() {
+    target=${1%%:*} corpus=fuzz-corpus/${1#*:}
     mkdir -p "$corpus"
-    echo "fuzzing $target for ${seconds}s"
     build-fuzz/"$target" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 \
-        -artifact_prefix=build-fuzz/artifacts/"$target"- "$corpus" "$seeds/${pair#*:}" 2>&1 |
-        grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|Done)'
-    if ls build-fuzz/artifacts/"$target"-* >/dev/null 2>&1; then
-        echo "$target found a failing input: build-fuzz/artifacts/"
-        count_add 0 1 0
-    else
-        count_add 1 0 0
-    fi
+        -artifact_prefix=build-fuzz/artifacts/"$target"- "$corpus" "$seeds/${1#*:}" >build-fuzz/"$target".log 2>&1
+}
+
+# As many targets at once as there are processors, each for its whole time.
+set -- $targets
+while [ $# -gt 0 ]; do
+    wave=""
+    while [ $# -gt 0 ] && [ "$(echo $wave | wc -w)" -lt "$(nproc)" ]; do
+        echo "fuzzing ${1%%:*} for ${seconds}s"
+        fuzz "$1" &
+        wave="$wave ${1%%:*}"
+        shift
+    done
+    wait
+    for target in $wave; do
+        echo "$target:"
+        grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|Done)' build-fuzz/"$target".log
+        if ls build-fuzz/artifacts/"$target"-* >/dev/null 2>&1; then
+            echo "$target found a failing input: build-fuzz/artifacts/"
+            count_add 0 1 0
+        else
+            count_add 1 0 0
+        fi
+    done
 done
 count_line
 count_ok
