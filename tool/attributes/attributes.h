@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <type_traits>
 
 // QUORVANE_ATTRIBUTES(ROW), one row per attribute:
@@ -48,12 +49,6 @@ struct Layout;
 KELVORY_LAS_LAYOUTS(QUORVANE_LAYOUT_FACTS)
 #undef QUORVANE_LAYOUT_FACTS
 
-// Whether a record field's name is that of the GPS time field.
-constexpr bool is_gps_time_field(const char *name, const char *gps = "GPSTime")
-{
-    return *name == *gps && (*name == '\0' || is_gps_time_field(name + 1, gps + 1));
-}
-
 // What the table says of attribute AttrID, for the code generated from it:
 // Field<Record> is the type of the field it reads in a record layout,
 // offset<Record>() where that field lies, and carried<Record>() whether the
@@ -68,7 +63,7 @@ struct Attribute;
         static constexpr int kShift = shift;                                      \
         static constexpr int kBits = bits;                                        \
         static constexpr char kAxis = axis;                                       \
-        static constexpr bool kGpsTime = is_gps_time_field(#field);               \
+        static constexpr bool kGpsTime = std::string_view(#field) == "GPSTime";   \
         template <typename Record>                                                \
         using Field = decltype(Record::field);                                    \
         template <typename Record>                                                \
